@@ -1,0 +1,25 @@
+// The program entry of TXQNativeConnector.exe: the one place that creates the Windows
+// implementations of the seams and hands them down.
+#include "app/command_line_win32.hpp"
+#include "app/desktop_win32.hpp"
+#include "app/product_modes.hpp"
+#include "app/run.hpp"
+#include "common/error.hpp"
+#include "common/text.hpp"
+#include "update/install_layout_win32.hpp"
+
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    quorvel::Win32Desktop desktop;
+    quorvel::Win32ProgramLocations locations;
+    quorvel::Arguments args;
+    try {
+        args = quorvel::processArguments();
+    } catch (const quorvel::UserError& failure) {
+        desktop.showError(quorvel::toWideLenient(failure.what()));
+        return 1;
+    }
+    quorvel::ProductModes modes(locations, desktop);
+    return quorvel::runProgram(args, modes, locations, desktop);
+}

@@ -1,0 +1,23 @@
+#include "app/product_modes.hpp"
+
+#include "app/diagnostics.hpp"
+#include "common/error.hpp"
+
+namespace quorvel {
+namespace {
+
+[[noreturn]] void notAvailable(const char* mode) {
+    throw UserError(std::string("The ") + mode + " mode is not available in this build yet");
+}
+
+}  // namespace
+
+void ProductModes::healthCheck() { runHealthCheck(); }
+void ProductModes::prepare(bool checkForUpdates) { notAvailable(checkForUpdates ? "--update-only" : "--install-only"); }
+void ProductModes::selfTest() { notAvailable("--self-test"); }
+void ProductModes::steamCheck() { notAvailable("--steam-check"); }
+void ProductModes::inspect() { notAvailable("--inspect"); }
+void ProductModes::registerTestProtocol() { notAvailable("--register-test-protocol"); }
+void ProductModes::join(const std::string&, const std::wstring*) { notAvailable("join"); }
+
+}  // namespace quorvel

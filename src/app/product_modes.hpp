@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/desktop.hpp"
+#include "app/run.hpp"
+#include "update/install_layout.hpp"
+
+namespace quorvel {
+
+// The run modes of the shipped program, over the platform's implementations of the seams.
+class ProductModes final : public RunModes {
+public:
+    ProductModes(const ProgramLocations& locations, Desktop& desktop) : locations_(locations), desktop_(desktop) {}
+
+    void healthCheck() override;
+    void prepare(bool checkForUpdates) override;
+    void selfTest() override;
+    void steamCheck() override;
+    void inspect() override;
+    void registerTestProtocol() override;
+    void join(const std::string& ticket, const std::wstring* link) override;
+
+private:
+    [[maybe_unused]] const ProgramLocations& locations_;
+    [[maybe_unused]] Desktop& desktop_;
+};
+
+}  // namespace quorvel

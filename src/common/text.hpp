@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Narrow strings hold UTF-8. Wide strings hold UTF-16 on Windows and the same code points as
+// UTF-32 elsewhere; only these helpers know the width.
+
+// Fails with "Invalid UTF-8" on ill-formed input (overlong forms, surrogates, values above
+// U+10FFFF, truncated sequences). An empty input gives an empty result.
+std::wstring toWide(std::string_view utf8);
+
+// Never fails: an unpaired surrogate (or, with 32-bit units, any value that is not a scalar
+// value) becomes U+FFFD.
+std::string toNarrow(std::wstring_view wide);
+
+// Like toWide, but every ill-formed sequence becomes U+FFFD instead of failing. For showing a
+// message whose bytes may have come from outside.
+std::wstring toWideLenient(std::string_view utf8);
+
+// Copy with every unit folded by the platform's lower-case mapping.
+std::wstring lowerCopy(std::wstring_view text);
+
+}  // namespace quorvel

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+
+namespace quorvel {
+
+// Where the program itself lives.
+class ProgramLocations {
+public:
+    virtual ~ProgramLocations() = default;
+    // Full path of the running executable; fails with "无法获取工具路径".
+    virtual std::filesystem::path modulePath() const = 0;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/desktop.hpp"
+#include "common/clock.hpp"
+#include "common/error.hpp"
+#include "update/install_layout.hpp"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+struct FakeClock final : Clock {
+    double time = 1'800'000'000.0;
+    double now() const override { return time; }
+};
+
+struct FakeLocations final : ProgramLocations {
+    std::filesystem::path module;
+    bool fails = false;
+    std::filesystem::path modulePath() const override {
+        check(!fails, "无法获取工具路径");
+        return module;
+    }
+};
+
+struct RecordingDesktop final : Desktop {
+    std::vector<std::wstring> errors;
+    std::vector<std::wstring> informations;
+    void showError(const std::wstring& text) override { errors.push_back(text); }
+    void showInformation(const std::wstring& text) override { informations.push_back(text); }
+};
+
+}  // namespace quorvel::testing

@@ -1,0 +1,106 @@
+#include "common/error.hpp"
+#include "support/temp_dir.hpp"
+#include "update/file_helpers.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quorvel {
+namespace {
+
+using testing::TempDir;
+
+std::string failureOf(const std::filesystem::path& path) {
+    try {
+        readExecutableFile(path);
+    } catch (const UserError& e) {
+        return e.what();
+    }
+    return "(read)";
+}
+
+TEST(ReadExecutableFile, ReadsFilesFromOneByteToEightMebibytes) {
+    TempDir dir;
+    testing::writeFile(dir / "one", "M");
+    EXPECT_EQ(readExecutableFile(dir / "one"), "M");
+
+    std::string full(kMaxExecutableBytes, 'x');
+    full[0] = 'M';
+    full[full.size() - 1] = 'Z';
+    testing::writeFile(dir / "full", full);
+    EXPECT_EQ(readExecutableFile(dir / "full"), full);
+}
+
+TEST(ReadExecutableFile, RejectsEmptyAndOversizedFiles) {
+    TempDir dir;
+    testing::writeFile(dir / "empty", "");
+    testing::writeFile(dir / "over", std::string(kMaxExecutableBytes + 1, 'x'));
+    EXPECT_EQ(failureOf(dir / "empty"), "更新文件大小异常");
+    EXPECT_EQ(failureOf(dir / "over"), "更新文件大小异常");
+}
+
+TEST(ReadExecutableFile, MissingFileFailsWithTheFileSystemError) {
+    TempDir dir;
+    EXPECT_THROW(readExecutableFile(dir / "absent.exe"), std::filesystem::filesystem_error);
+    EXPECT_THROW(readExecutableFile(dir.path()), std::filesystem::filesystem_error);  // a folder has no size
+}
+
+TEST(WriteFileReplacing, CreatesFoldersAndLeavesNoPartFile) {
+    TempDir dir;
+    const auto target = dir / "versions" / "2026092001" / "TXQNativeConnector.exe";
+    writeFileReplacing(target, std::string("MZ\0\x01", 4));
+    EXPECT_EQ(testing::readFile(target), std::string("MZ\0\x01", 4));
+    EXPECT_FALSE(std::filesystem::exists(target.string() + ".part"));
+
+    writeFileReplacing(target, "second, longer content");
+    EXPECT_EQ(testing::readFile(target), "second, longer content");
+    writeFileReplacing(target, "");
+    EXPECT_EQ(testing::readFile(target), "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(WriteFileReplacing, ReplacesAStalePartFile) {
+    TempDir dir;
+    const auto target = dir / "active.json";
+    testing::writeFile(dir / "active.json.part", std::string(1000, '?'));
+    writeFileReplacing(target, "{}");
+    EXPECT_EQ(testing::readFile(target), "{}");
+    EXPECT_FALSE(std::filesystem::exists(dir / "active.json.part"));
+}
+
+TEST(WriteFileReplacing, FailedMoveLeavesTheTargetAsItWas) {
+    TempDir dir;
+    // A non-empty folder in the target's place cannot be replaced by a file.
+    const auto target = dir / "blocked";
+    testing::writeFile(target / "inside", "kept");
+    try {
+        writeFileReplacing(target, "new");
+        ADD_FAILURE() << "wrote over a folder";
+    } catch (const UserError& e) {
+        EXPECT_STREQ(e.what(), "无法保存更新文件");
+    }
+    EXPECT_EQ(testing::readFile(target / "inside"), "kept");
+}
+
+TEST(WriteFileReplacing, UnwritablePartFails) {
+    TempDir dir;
+    // The ".part" twin's name is taken by a folder, so it cannot be opened for writing.
+    std::filesystem::create_directories(dir / "target.part");
+    try {
+        writeFileReplacing(dir / "target", "data");
+        ADD_FAILURE() << "wrote";
+    } catch (const UserError& e) {
+        EXPECT_STREQ(e.what(), "无法写入更新文件");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "target"));
+}
+
+TEST(WriteFileReplacing, FolderThatCannotBeCreatedFailsWithTheFileSystemError) {
+    TempDir dir;
+    testing::writeFile(dir / "file", "x");
+    EXPECT_THROW(writeFileReplacing(dir / "file" / "sub" / "target", "data"), std::filesystem::filesystem_error);
+}
+
+}  // namespace
+}  // namespace quorvel
