@@ -1,0 +1,87 @@
+#include "support/windows_process_win32.hpp"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+namespace quorvel::testing {
+namespace {
+
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct Search {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findDialog(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t className[64] = {};
+    GetClassNameW(hwnd, className, 64);
+    if (owner == search->pid && std::wstring(className) == L"#32770" && IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring windowText(HWND hwnd) {
+    wchar_t buffer[4096] = {};
+    GetWindowTextW(hwnd, buffer, 4096);
+    return buffer;
+}
+
+}  // namespace
+
+std::filesystem::path buildFolder() {
+    std::wstring path = L"Z:";
+    for (const char* p = QUORVEL_BINARY_DIR; *p; ++p) path.push_back(*p == '/' ? L'\\' : wchar_t(*p));
+    return path;
+}
+
+bool haveDisplay() { return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }
+
+ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& arguments,
+                      const std::filesystem::path& folder, unsigned long timeoutMs) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info)) {
+        throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+    }
+    ChildOutcome outcome;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0) break;
+        if (GetTickCount64() >= deadline) {
+            TerminateProcess(info.hProcess, 99);
+            WaitForSingleObject(info.hProcess, 5000);
+            outcome.timedOut = true;
+            break;
+        }
+        Search search{info.dwProcessId};
+        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            HWND textControl = GetDlgItem(search.found, kMessageBoxTextId);
+            outcome.boxes.push_back({windowText(search.found), textControl ? windowText(textControl) : L""});
+            PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+            // Wait for this box to go before looking for the next one.
+            while (IsWindow(search.found) && WaitForSingleObject(info.hProcess, 20) == WAIT_TIMEOUT &&
+                   GetTickCount64() < deadline) {
+            }
+        }
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    outcome.exitCode = code;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return outcome;
+}
+
+}  // namespace quorvel::testing

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+// The path of the build folder as Windows programs under Wine see it.
+std::filesystem::path buildFolder();
+
+struct MessageBoxSeen {
+    std::wstring caption;
+    std::wstring text;
+};
+
+struct ChildOutcome {
+    unsigned long exitCode = 0;
+    bool timedOut = false;
+    std::vector<MessageBoxSeen> boxes;  // message boxes the child showed, each answered with OK
+};
+
+// Starts `exe` with `arguments` (already quoted) in `folder`, answers every message box it shows
+// with OK, and waits for it to end (killing it after `timeoutMs`).
+ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& arguments,
+                      const std::filesystem::path& folder, unsigned long timeoutMs = 30'000);
+
+// Whether windows can be created here (Wine needs an X display).
+bool haveDisplay();
+
+}  // namespace quorvel::testing

@@ -1,0 +1,95 @@
+// The shipped TXQNativeConnector.exe, started as Windows starts it.
+#include "common/text.hpp"
+#include "support/temp_dir.hpp"
+#include "support/windows_process_win32.hpp"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace quorvel {
+namespace {
+
+using testing::ChildOutcome;
+
+class ExeTest : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    std::filesystem::path exe;
+
+    void SetUp() override {
+        // A copy in a folder of its own, as after a download: result files land beside it.
+        exe = dir / "TXQNativeConnector.exe";
+        std::filesystem::copy_file(testing::buildFolder() / "bin" / "TXQNativeConnector.exe", exe);
+    }
+
+    ChildOutcome start(const std::wstring& arguments) { return testing::runChild(exe, arguments, dir.path()); }
+
+    std::vector<std::string> filesBesideExe() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename() != L"TXQNativeConnector.exe") names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    // The one error box the run showed; without a display Wine shows none and returns at once.
+    void expectErrorBox(const ChildOutcome& outcome, const std::string& message) {
+        if (!testing::haveDisplay()) {
+            EXPECT_TRUE(outcome.boxes.empty());
+            return;
+        }
+        ASSERT_EQ(outcome.boxes.size(), 1u);
+        EXPECT_EQ(outcome.boxes[0].caption, L"Quorvel");
+        EXPECT_EQ(toNarrow(outcome.boxes[0].text), message);
+    }
+};
+
+TEST_F(ExeTest, HealthCheckExitsZeroAndWritesNothing) {
+    const ChildOutcome outcome = start(L"--health-check");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_TRUE(filesBesideExe().empty());
+}
+
+TEST_F(ExeTest, RejectedStartsShowTheReasonAndExitOne) {
+    struct Case {
+        std::wstring arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {L"a b c", "只接受一个大厅连接链接"},
+        {L"--health-check --health-check", "只接受一个大厅连接链接"},
+        {L"txqjoin://enter/?ticket=short", "连接链接无效，请使用大厅生成的链接"},
+        {L"--HEALTH-CHECK", "连接链接无效，请使用大厅生成的链接"},
+        {L"--inspect=1", "连接链接无效，请使用大厅生成的链接"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(toNarrow(c.arguments));
+        const ChildOutcome outcome = start(c.arguments);
+        ASSERT_FALSE(outcome.timedOut);
+        EXPECT_EQ(outcome.exitCode, 1u);
+        expectErrorBox(outcome, c.message);
+        EXPECT_TRUE(filesBesideExe().empty());
+    }
+}
+
+TEST_F(ExeTest, ErrorFileOptionFailureGoesToTheErrorFileNotABox) {
+    // No Steam in the test prefix, so the Steam check fails whatever it is asked.
+    const ChildOutcome outcome = start(L"--steam-check");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(filesBesideExe(), std::vector<std::string>{"native-check-error.json"});
+    const std::string bytes = testing::readFile(dir / "native-check-error.json");
+    const auto report = nlohmann::json::parse(bytes);
+    ASSERT_TRUE(report.is_object());
+    EXPECT_EQ(report.size(), 1u);
+    EXPECT_TRUE(report["error"].is_string());
+    EXPECT_EQ(bytes.substr(0, 3), "{\r\n");
+    EXPECT_EQ(bytes.back(), '}');
+}
+
+}  // namespace
+}  // namespace quorvel
