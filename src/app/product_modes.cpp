@@ -12,12 +12,26 @@ namespace {
 
 }  // namespace
 
-void ProductModes::healthCheck() { runHealthCheck(); }
-void ProductModes::prepare(bool checkForUpdates) { notAvailable(checkForUpdates ? "--update-only" : "--install-only"); }
-void ProductModes::selfTest() { notAvailable("--self-test"); }
-void ProductModes::steamCheck() { notAvailable("--steam-check"); }
-void ProductModes::inspect() { notAvailable("--inspect"); }
-void ProductModes::registerTestProtocol() { notAvailable("--register-test-protocol"); }
-void ProductModes::join(const std::string&, const std::wstring*) { notAvailable("join"); }
+void ProductModes::healthCheck() {
+    runHealthCheck();
+}
+void ProductModes::prepare(bool checkForUpdates) {
+    notAvailable(checkForUpdates ? "--update-only" : "--install-only");
+}
+void ProductModes::selfTest() {
+    notAvailable("--self-test");
+}
+void ProductModes::steamCheck() {
+    notAvailable("--steam-check");
+}
+void ProductModes::inspect() {
+    notAvailable("--inspect");
+}
+void ProductModes::registerTestProtocol() {
+    notAvailable("--register-test-protocol");
+}
+void ProductModes::join(const std::string&, const std::wstring*) {
+    notAvailable("join");
+}
 
 }  // namespace quorvel

@@ -12,8 +12,8 @@
 namespace quorvel {
 namespace {
 
-constexpr std::array<std::wstring_view, 6> kErrorFileOptions = {
-    L"--self-test", L"--inspect", L"--health-check", L"--install-only", L"--update-only", L"--steam-check"};
+constexpr std::array<std::wstring_view, 6> kErrorFileOptions = {L"--self-test",    L"--inspect",     L"--health-check",
+                                                                L"--install-only", L"--update-only", L"--steam-check"};
 
 bool selectOption(const std::wstring& option, RunModes& modes) {
     if (option == L"--health-check") {

@@ -95,9 +95,13 @@ std::wstring decode(std::string_view utf8) {
 
 }  // namespace
 
-std::wstring toWide(std::string_view utf8) { return decode<false>(utf8); }
+std::wstring toWide(std::string_view utf8) {
+    return decode<false>(utf8);
+}
 
-std::wstring toWideLenient(std::string_view utf8) { return decode<true>(utf8); }
+std::wstring toWideLenient(std::string_view utf8) {
+    return decode<true>(utf8);
+}
 
 std::string toNarrow(std::wstring_view wide) {
     std::string out;

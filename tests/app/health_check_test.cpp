@@ -5,7 +5,9 @@
 namespace quorvel {
 namespace {
 
-TEST(HealthCheck, PassesOnAWorkingBuild) { EXPECT_NO_THROW(runHealthCheck()); }
+TEST(HealthCheck, PassesOnAWorkingBuild) {
+    EXPECT_NO_THROW(runHealthCheck());
+}
 
 }  // namespace
 }  // namespace quorvel

@@ -1,5 +1,5 @@
-#include "app/result_file.hpp"
 #include "app/run.hpp"
+#include "app/result_file.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
 #include "support/fakes.hpp"
@@ -18,7 +18,8 @@ struct RecordingModes final : RunModes {
 
     void record(std::string call) {
         calls.push_back(std::move(call));
-        if (failWithLibraryError) [[maybe_unused]] auto parsed = nlohmann::json::parse("<html>");
+        if (failWithLibraryError) [[maybe_unused]]
+            auto parsed = nlohmann::json::parse("<html>");
         if (!failWith.empty()) throw UserError(failWith);
     }
     void healthCheck() override { record("health-check"); }
@@ -130,9 +131,9 @@ TEST_F(RunProgramTest, OtherFailuresShowAMessageBox) {
     EXPECT_EQ(runProgram({kProgram, L"txqjoin://bad"}, modes, locations, desktop), 1);
     EXPECT_EQ(runProgram({kProgram, L"--health-check", L"x"}, modes, locations, desktop), 1);
     EXPECT_EQ(runProgram({kProgram, L"--Inspect"}, modes, locations, desktop), 1);
-    const std::vector<std::wstring> expected = {toWide("无法注册测试协议"), toWide("连接链接无效，请使用大厅生成的链接"),
-                                                toWide("只接受一个大厅连接链接"),
-                                                toWide("连接链接无效，请使用大厅生成的链接")};
+    const std::vector<std::wstring> expected = {
+        toWide("无法注册测试协议"), toWide("连接链接无效，请使用大厅生成的链接"), toWide("只接受一个大厅连接链接"),
+        toWide("连接链接无效，请使用大厅生成的链接")};
     EXPECT_EQ(desktop.errors, expected);
     EXPECT_FALSE(std::filesystem::exists(errorFile()));
     EXPECT_EQ(modes.calls, std::vector<std::string>{"register-test-protocol"});

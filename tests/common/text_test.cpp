@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "common/text.hpp"
+#include "common/error.hpp"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,9 @@ TEST(ToWide, DecodesWellFormedText) {
 
 TEST(ToWide, RejectsIllFormedUtf8) {
     const char* cases[] = {
-        "\x80",              // continuation byte without a lead
-        "a\xFF" "b",         // byte that never occurs
+        "\x80",  // continuation byte without a lead
+        "a\xFF"
+        "b",                 // byte that never occurs
         "\xC0\xAF",          // overlong '/'
         "\xC1\xBF",          // overlong
         "\xE0\x80\xAF",      // overlong three-byte form
@@ -50,7 +51,9 @@ TEST(ToWide, RejectsIllFormedUtf8) {
 }
 
 TEST(ToWideLenient, ReplacesEachIllFormedByte) {
-    EXPECT_EQ(toWideLenient("a\xFF" "b"), (std::wstring{L'a', wchar_t(0xFFFD), L'b'}));
+    EXPECT_EQ(toWideLenient("a\xFF"
+                            "b"),
+              (std::wstring{L'a', wchar_t(0xFFFD), L'b'}));
     EXPECT_EQ(toWideLenient("\xE4\xBD"), (std::wstring{wchar_t(0xFFFD), wchar_t(0xFFFD)}));
     EXPECT_EQ(toWideLenient("连接"), toWide("连接"));
 }
@@ -66,9 +69,9 @@ TEST(ToNarrow, EncodesAndReplacesUnpairedSurrogates) {
         std::string expected;
     };
     const Case cases[] = {
-        {{wchar_t(0xD800)}, replacement},                         // lone high surrogate
-        {{wchar_t(0xDC00)}, replacement},                         // lone low surrogate
-        {{wchar_t(0xD83D), L'x'}, replacement + "x"},             // high followed by a non-surrogate
+        {{wchar_t(0xD800)}, replacement},              // lone high surrogate
+        {{wchar_t(0xDC00)}, replacement},              // lone low surrogate
+        {{wchar_t(0xD83D), L'x'}, replacement + "x"},  // high followed by a non-surrogate
         {{L'a', wchar_t(0xDE00), wchar_t(0xD83D)}, "a" + replacement + replacement},  // reversed pair
     };
     for (const Case& c : cases) EXPECT_EQ(toNarrow(c.input), c.expected);

@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "lobby/entry.hpp"
+#include "common/error.hpp"
 #include "support/fakes.hpp"
 
 #include <gtest/gtest.h>
@@ -16,11 +16,9 @@ protected:
     testing::FakeClock clock;
 
     json wellFormed() const {
-        return json{{"expiresAt", clock.time + 30},   {"roomId", "abcdef123456"},
-                    {"steamId", "76561198000000001"}, {"serverSteamId", "[A:1:123:45]"},
-                    {"addon", "3123456789"},          {"map", "brellowick"},
-                    {"connectionType", "steam"},      {"toolsMode", false},
-                    {"extra", {1, 2, 3}}};
+        return json{{"expiresAt", clock.time + 30},    {"roomId", "abcdef123456"}, {"steamId", "76561198000000001"},
+                    {"serverSteamId", "[A:1:123:45]"}, {"addon", "3123456789"},    {"map", "brellowick"},
+                    {"connectionType", "steam"},       {"toolsMode", false},       {"extra", {1, 2, 3}}};
     }
 
     std::string failure(const json& answer) const {
@@ -139,8 +137,12 @@ TEST_F(EntryTest, SameEntryIgnoresOnlyExpiryAndExtraMembers) {
         json value;
     };
     const Case changes[] = {
-        {"roomId", "abcdef654321"},       {"steamId", "76561198000000002"}, {"serverSteamId", "[A:1:222:45]"},
-        {"addon", "3123456780"},          {"map", "other_map"},             {"toolsMode", true},
+        {"roomId", "abcdef654321"},
+        {"steamId", "76561198000000002"},
+        {"serverSteamId", "[A:1:222:45]"},
+        {"addon", "3123456780"},
+        {"map", "other_map"},
+        {"toolsMode", true},
     };
     for (const Case& c : changes) {
         SCOPED_TRACE(c.key);

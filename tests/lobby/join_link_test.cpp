@@ -1,6 +1,6 @@
+#include "lobby/join_link.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "lobby/join_link.hpp"
 
 #include <gtest/gtest.h>
 

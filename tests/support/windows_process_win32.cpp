@@ -41,7 +41,9 @@ std::filesystem::path buildFolder() {
     return path;
 }
 
-bool haveDisplay() { return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }
+bool haveDisplay() {
+    return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0;
+}
 
 ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& arguments,
                       const std::filesystem::path& folder, unsigned long timeoutMs) {
@@ -50,8 +52,8 @@ ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& argu
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info)) {
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info)) {
         throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
     }
     ChildOutcome outcome;

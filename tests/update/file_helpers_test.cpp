@@ -1,6 +1,6 @@
+#include "update/file_helpers.hpp"
 #include "common/error.hpp"
 #include "support/temp_dir.hpp"
-#include "update/file_helpers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +55,9 @@ TEST(WriteFileReplacing, CreatesFoldersAndLeavesNoPartFile) {
     EXPECT_EQ(testing::readFile(target), "second, longer content");
     writeFileReplacing(target, "");
     EXPECT_EQ(testing::readFile(target), "");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(target.parent_path()), std::filesystem::directory_iterator()),
+        1);
 }
 
 TEST(WriteFileReplacing, ReplacesAStalePartFile) {
