@@ -67,12 +67,6 @@ TEST_F(LobbyClientTest, PostsOneCompactJsonBodyAndReturnsTheAnswer) {
     EXPECT_EQ(transport.events, kOpenedAndClosedInOrder);
 }
 
-TEST_F(LobbyClientTest, TheBuiltInHostIsTheDefault) {
-    const LobbyAccess builtIn{transport};
-    EXPECT_EQ(builtIn.host.name, lobbyHost().name);
-    EXPECT_EQ(builtIn.host.port, lobbyHost().port);
-}
-
 TEST_F(LobbyClientTest, EachFailingStepHasItsMessageAndClosesEverything) {
     struct Case {
         HttpStep step;

@@ -58,7 +58,9 @@ std::pair<DWORD, std::string> control(std::uint16_t port, const wchar_t* verb, c
 nlohmann::json controlJson(std::uint16_t port, const wchar_t* verb, const std::wstring& path,
                            const std::string& body = {}) {
     const auto [status, answer] = control(port, verb, path, body);
-    if (status != 200) throw std::runtime_error("lobby simulator control: HTTP " + std::to_string(status) + " " + answer);
+    if (status != 200) {
+        throw std::runtime_error("lobby simulator control: HTTP " + std::to_string(status) + " " + answer);
+    }
     return nlohmann::json::parse(answer);
 }
 
@@ -104,7 +106,9 @@ nlohmann::json SimulatedLobby::requests() const {
 std::string recordedBody(const nlohmann::json& request) {
     const std::string hex = request.at("bodyHex").get<std::string>();
     std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
     return bytes;
 }
 
