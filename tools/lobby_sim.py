@@ -65,7 +65,8 @@ def make_certificates(folder):
     """A CA and a certificate for localhost / 127.0.0.1 signed by it, fresh for this run."""
     os.makedirs(folder, exist_ok=True)
     p = lambda name: os.path.join(folder, name)
-    for name in ("ca.key", "ca.pem", "ca.der", "server.key", "server.csr", "server.pem", "server.ext"):
+    for name in ("ca.key", "ca.pem", "ca.der", "server.key", "server.csr", "server.pem", "server.ext",
+                 "untrusted.key", "untrusted.pem"):
         if os.path.exists(p(name)):
             os.remove(p(name))
     run_openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
@@ -84,9 +85,13 @@ def make_certificates(folder):
     run_openssl("x509", "-req", "-in", p("server.csr"), "-CA", p("ca.pem"), "-CAkey", p("ca.key"),
                 "-set_serial", str(int.from_bytes(os.urandom(8), "big")), "-days", "2", "-sha256",
                 "-extfile", p("server.ext"), "-out", p("server.pem"))
+    # A certificate for the same names that no CA vouches for, to show that clients check.
+    run_openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2", "-subj", "/CN=localhost",
+                "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+                "-keyout", p("untrusted.key"), "-out", p("untrusted.pem"))
     with open(p("ca.der"), "rb") as f:
         ca_sha1 = hashlib.sha1(f.read()).hexdigest().upper()
-    return p("server.pem"), p("server.key"), ca_sha1
+    return ca_sha1
 
 
 # --- one HTTPS host -----------------------------------------------------------------------
@@ -94,7 +99,7 @@ def make_certificates(folder):
 class Instance:
     """One HTTPS listener with its own script, Entry, release and request record."""
 
-    def __init__(self, sim, name, port=0):
+    def __init__(self, sim, name, port=0, untrusted=False):
         self.sim = sim
         self.name = name
         self.lock = threading.Lock()
@@ -104,7 +109,8 @@ class Instance:
         self.manifest = None
         self.images = {}
         self.stopping = threading.Event()
-        self.server = TlsServer(("127.0.0.1", port), LobbyHandler, sim.tls_context, self)
+        context = sim.untrusted_context if untrusted else sim.tls_context
+        self.server = TlsServer(("127.0.0.1", port), LobbyHandler, context, self)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.2},
                                        daemon=True)
@@ -380,7 +386,8 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
         method = self.command
         try:
             if parts == ["instances"] and method == "POST":
-                instance = sim.create_instance()
+                options = json.loads(body) if body else {}
+                instance = sim.create_instance(untrusted=options.get("certificate") == "untrusted")
                 return self.reply(200, {"id": instance.name, "port": instance.port})
             if parts == ["shutdown"] and method == "POST":
                 self.reply(200, {"ok": True})
@@ -436,19 +443,22 @@ class Simulator:
         self.instances = {}
         self.instances_lock = threading.Lock()
         self.next_id = 1
-        certificate, key, self.ca_sha1 = make_certificates(folder)
+        self.ca_sha1 = make_certificates(folder)
         self.tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        self.tls_context.load_cert_chain(certificate, key)
+        self.tls_context.load_cert_chain(os.path.join(folder, "server.pem"), os.path.join(folder, "server.key"))
+        self.untrusted_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.untrusted_context.load_cert_chain(os.path.join(folder, "untrusted.pem"),
+                                               os.path.join(folder, "untrusted.key"))
         self.control_port = control_port
         self.control = ControlServer(self)
         threading.Thread(target=self.control.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
         self.instances["default"] = Instance(self, "default", https_port)
 
-    def create_instance(self):
+    def create_instance(self, untrusted=False):
         with self.instances_lock:
             name = str(self.next_id)
             self.next_id += 1
-        instance = Instance(self, name)
+        instance = Instance(self, name, untrusted=untrusted)
         with self.instances_lock:
             self.instances[name] = instance
         return instance

@@ -68,7 +68,7 @@ std::wstring widen(const std::string& ascii) { return std::wstring(ascii.begin()
 
 }  // namespace
 
-SimulatedLobby::SimulatedLobby() {
+SimulatedLobby::SimulatedLobby(bool trusted) {
     std::string stateText;
     try {
         stateText = readFile(buildFolder() / "lobby-sim" / "state.json");
@@ -77,7 +77,8 @@ SimulatedLobby::SimulatedLobby() {
     }
     const auto state = nlohmann::json::parse(stateText);
     controlPort_ = state.at("controlPort").get<std::uint16_t>();
-    const auto instance = controlJson(controlPort_, L"POST", L"/instances");
+    const auto instance = controlJson(controlPort_, L"POST", L"/instances",
+                                      trusted ? std::string() : R"({"certificate":"untrusted"})");
     id_ = instance.at("id").get<std::string>();
     port_ = instance.at("port").get<std::uint16_t>();
 }

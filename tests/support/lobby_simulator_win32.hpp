@@ -13,7 +13,9 @@ namespace quorvel::testing {
 // destruction. Throws std::runtime_error when the simulator cannot be reached.
 class SimulatedLobby {
 public:
-    SimulatedLobby();
+    // `trusted`: whether the host shows the certificate signed by the CA the fixture trusted, or a
+    // self-signed one.
+    explicit SimulatedLobby(bool trusted = true);
     ~SimulatedLobby();
     SimulatedLobby(const SimulatedLobby&) = delete;
     SimulatedLobby& operator=(const SimulatedLobby&) = delete;

@@ -112,6 +112,25 @@ TEST_F(HttpsClientsTest, LobbyAnswerLimitHoldsOverTheNetwork) {
     EXPECT_EQ(lobbyFailure(), "大厅响应过大");
 }
 
+TEST_F(HttpsClientsTest, AnUntrustedCertificateEndsTheExchangeBeforeAnythingIsSent) {
+    testing::SimulatedLobby impostor(false);
+    const LobbyAccess lobbyImpostor{transport, impostor.host()};
+    try {
+        postLobby(lobbyImpostor, L"context", json{{"ticket", kTicket}});
+        FAIL() << "accepted";
+    } catch (const UserError& e) {
+        EXPECT_STREQ(e.what(), "大厅请求未完成，请检查网络");
+    }
+    const UpdateAccess updatesImpostor{transport, ticks, impostor.host()};
+    try {
+        fetchUpdateFile(updatesImpostor, kUpdateManifestPath, kMaxManifestBytes);
+        FAIL() << "accepted";
+    } catch (const UserError& e) {
+        EXPECT_STREQ(e.what(), "更新服务暂不可用");
+    }
+    EXPECT_TRUE(impostor.requests().empty());
+}
+
 TEST_F(HttpsClientsTest, ASilentLobbyTimesOut) {
     simulator.script({{"path", "/api/entry/context"}, {"mode", "silent"}});
     EXPECT_EQ(lobbyFailure(), "大厅请求未完成，请检查网络");
