@@ -1,0 +1,109 @@
+#include "common/http_transport_win32.hpp"
+
+#include <windows.h>
+#include <winhttp.h>
+
+namespace quorvel {
+namespace {
+
+// Owns one WinHTTP handle (session, connection or request).
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+    ~InternetHandle() {
+        if (handle_) WinHttpCloseHandle(handle_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+
+    HINTERNET get() const { return handle_; }
+
+private:
+    HINTERNET handle_;
+};
+
+class WinHttpRequest final : public HttpRequest {
+public:
+    explicit WinHttpRequest(HINTERNET handle) : handle_(handle) {}
+
+    bool disableRedirects() override {
+        DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        return WinHttpSetOption(handle_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy));
+    }
+
+    bool send(const std::wstring& headers, std::string_view body) override {
+        const DWORD length = static_cast<DWORD>(body.size());
+        void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
+        return WinHttpSendRequest(handle_.get(), headers.c_str(), static_cast<DWORD>(-1L), data, length, length, 0);
+    }
+
+    bool receiveResponse() override { return WinHttpReceiveResponse(handle_.get(), nullptr); }
+
+    std::optional<std::uint32_t> statusCode() override {
+        DWORD status = 0;
+        DWORD size = sizeof(status);
+        if (!WinHttpQueryHeaders(handle_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+            return std::nullopt;
+        }
+        return status;
+    }
+
+    std::optional<std::size_t> read(char* buffer, std::size_t capacity) override {
+        DWORD count = 0;
+        if (!WinHttpReadData(handle_.get(), buffer, static_cast<DWORD>(capacity), &count)) return std::nullopt;
+        return count;
+    }
+
+private:
+    InternetHandle handle_;
+};
+
+class WinHttpConnection final : public HttpConnection {
+public:
+    explicit WinHttpConnection(HINTERNET handle) : handle_(handle) {}
+
+    std::unique_ptr<HttpRequest> openRequest(const std::wstring& verb, const std::wstring& path,
+                                             bool refresh) override {
+        const DWORD flags = WINHTTP_FLAG_SECURE | (refresh ? WINHTTP_FLAG_REFRESH : 0);
+        HINTERNET request = WinHttpOpenRequest(handle_.get(), verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                               WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+        if (!request) return nullptr;
+        return std::make_unique<WinHttpRequest>(request);
+    }
+
+private:
+    InternetHandle handle_;
+};
+
+class WinHttpSession final : public HttpSession {
+public:
+    explicit WinHttpSession(HINTERNET handle) : handle_(handle) {}
+
+    std::unique_ptr<HttpConnection> connect(const HttpHost& host) override {
+        HINTERNET connection = WinHttpConnect(handle_.get(), host.name.c_str(), host.port, 0);
+        if (!connection) return nullptr;
+        return std::make_unique<WinHttpConnection>(connection);
+    }
+
+private:
+    InternetHandle handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<HttpSession> WinHttpTransport::openSession(const std::wstring& userAgent, std::uint32_t timeoutMs) {
+    HINTERNET session = WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                    WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!session) return nullptr;
+    auto owner = std::make_unique<WinHttpSession>(session);
+    const int timeout = static_cast<int>(timeoutMs);
+    WinHttpSetTimeouts(session, timeout, timeout, timeout, timeout);
+    // Wine leaves the wait for the response headers unbounded whatever WinHttpSetTimeouts says, so
+    // a server that accepts and stays silent would hang the request for good; bound it as well.
+    DWORD responseTimeout = timeoutMs;
+    WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
+    return owner;
+}
+
+}  // namespace quorvel

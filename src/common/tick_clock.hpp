@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quorvel {
+
+// A monotonic count of milliseconds since some fixed moment, for deadlines.
+class TickClock {
+public:
+    virtual ~TickClock() = default;
+    virtual std::uint64_t milliseconds() const = 0;
+};
+
+// The system's tick count.
+class SystemTickClock final : public TickClock {
+public:
+    std::uint64_t milliseconds() const override;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,206 @@
+#include "common/error.hpp"
+#include "lobby/lobby_client.hpp"
+#include "support/fake_http_transport.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quorvel {
+namespace {
+
+using nlohmann::json;
+using testing::FakeHttpTransport;
+using testing::HttpStep;
+
+const std::vector<std::string> kOpenedAndClosedInOrder = {
+    "open session", "open connection", "open request", "close request", "close connection", "close session"};
+
+std::string parseErrorOf(const std::string& text) {
+    try {
+        const json parsed = json::parse(text);
+        return "(parsed) " + parsed.dump();
+    } catch (const json::parse_error& e) {
+        return e.what();
+    }
+}
+
+class LobbyClientTest : public ::testing::Test {
+protected:
+    FakeHttpTransport transport;
+    LobbyAccess lobby{transport, HttpHost{L"lobby.example.test", 8443}};
+
+    // The message postLobby failed with, or "(ok)".
+    std::string failure(const json& body = json::object()) {
+        try {
+            postLobby(lobby, L"context", body);
+        } catch (const UserError& e) {
+            return e.what();
+        } catch (const json::exception& e) {
+            return std::string("json: ") + e.what();
+        }
+        return "(ok)";
+    }
+};
+
+TEST_F(LobbyClientTest, PostsOneCompactJsonBodyAndReturnsTheAnswer) {
+    transport.body = R"({"roomId":"abc","nested":{"x":[1,2]}})";
+    transport.deliveryLimit = 7;  // the network hands the body over in small pieces
+
+    json body;
+    body["ticket"] = "T";
+    body["phase"] = "sent";
+    body["note"] = "房间 ✓";
+    const json answer = postLobby(lobby, L"helper-progress", body);
+
+    EXPECT_EQ(answer, json::parse(transport.body));
+    EXPECT_EQ(transport.userAgent, L"TXQ-Native-Experiment/1");
+    EXPECT_EQ(transport.timeoutMs, 8000u);
+    ASSERT_TRUE(transport.host.has_value());
+    EXPECT_EQ(transport.host->name, L"lobby.example.test");
+    EXPECT_EQ(transport.host->port, 8443);
+    EXPECT_EQ(transport.verb, L"POST");
+    EXPECT_EQ(transport.path, L"/api/entry/helper-progress");
+    EXPECT_EQ(transport.refresh, false);
+    EXPECT_TRUE(transport.redirectsDisabled);
+    EXPECT_EQ(transport.headers, L"Content-Type: application/json\r\nAccept: application/json\r\n");
+    EXPECT_EQ(transport.sentBody, "{\"note\":\"房间 ✓\",\"phase\":\"sent\",\"ticket\":\"T\"}");
+    for (std::size_t capacity : transport.readCapacities) EXPECT_EQ(capacity, 8192u);
+    EXPECT_EQ(transport.events, kOpenedAndClosedInOrder);
+}
+
+TEST_F(LobbyClientTest, EachFailingStepHasItsMessageAndClosesEverything) {
+    struct Case {
+        HttpStep step;
+        const char* message;
+        int handles;  // how many were opened before the failure
+    };
+    const Case cases[] = {
+        {HttpStep::openSession, "无法连接大厅，请检查网络", 0},
+        {HttpStep::connect, "无法连接大厅，请检查网络", 1},
+        {HttpStep::openRequest, "无法连接大厅，请检查网络", 2},
+        {HttpStep::disableRedirects, "无法设置 HTTPS 策略", 3},
+        {HttpStep::send, "大厅请求未完成，请检查网络", 3},
+        {HttpStep::receiveResponse, "大厅请求未完成，请检查网络", 3},
+        {HttpStep::statusCode, "无效 HTTP 响应", 3},
+        {HttpStep::read, "读取大厅响应失败", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        transport = FakeHttpTransport{};
+        transport.failAt = c.step;
+        transport.body = "{}";
+        EXPECT_EQ(failure(), c.message);
+        EXPECT_EQ(transport.handlesOpen, 0);
+        ASSERT_EQ(transport.events.size(), 2u * c.handles);
+        const std::vector<std::string> closes(transport.events.begin() + c.handles, transport.events.end());
+        const std::vector<std::string> expected(kOpenedAndClosedInOrder.end() - c.handles,
+                                                kOpenedAndClosedInOrder.end());
+        EXPECT_EQ(closes, expected);
+    }
+
+    // A read that fails after some of the body arrived.
+    transport = FakeHttpTransport{};
+    transport.body = std::string(20'000, ' ') + "{}";
+    transport.failAt = HttpStep::read;
+    transport.failingRead = 2;
+    EXPECT_EQ(failure(), "读取大厅响应失败");
+    EXPECT_EQ(transport.readCapacities.size(), 3u);
+    EXPECT_EQ(transport.handlesOpen, 0);
+}
+
+TEST_F(LobbyClientTest, AnswerSizeLimitHoldsAtTheByte) {
+    // A JSON string of exactly 1,048,576 bytes, then the same with one more character.
+    const std::string atLimit = "\"" + std::string(1'048'574, 'a') + "\"";
+    const std::string overLimit = "\"" + std::string(1'048'575, 'a') + "\"";
+    for (std::size_t delivery : {std::size_t{8192}, std::size_t{1000}, std::size_t{1}}) {
+        SCOPED_TRACE(delivery);
+        transport = FakeHttpTransport{};
+        transport.deliveryLimit = delivery;
+        transport.body = atLimit;
+        EXPECT_EQ(failure(), "(ok)");
+
+        transport = FakeHttpTransport{};
+        transport.deliveryLimit = delivery;
+        transport.body = overLimit;
+        EXPECT_EQ(failure(), "大厅响应过大");
+        EXPECT_EQ(transport.handlesOpen, 0);
+    }
+    // Also when over the limit with an error status: the size is checked while reading.
+    transport = FakeHttpTransport{};
+    transport.status = 500;
+    transport.body = overLimit;
+    EXPECT_EQ(failure(), "大厅响应过大");
+}
+
+TEST_F(LobbyClientTest, TheBodyIsParsedStrictlyBeforeTheStatusCounts) {
+    struct Case {
+        std::uint32_t status;
+        std::string body;
+    };
+    const Case notJson[] = {
+        {200, ""},
+        {500, "<html><body>Internal Server Error</body></html>"},
+        {404, ""},
+        {200, "{} {}"},
+        {200, "/* note */ {}"},
+        {302, "<a href=\"/elsewhere\">moved</a>"},
+        {200, "{\"a\":1"},
+    };
+    for (const Case& c : notJson) {
+        SCOPED_TRACE(c.body);
+        transport = FakeHttpTransport{};
+        transport.status = c.status;
+        transport.body = c.body;
+        EXPECT_EQ(failure(), "json: " + parseErrorOf(c.body));
+        EXPECT_EQ(transport.handlesOpen, 0);
+    }
+
+    transport = FakeHttpTransport{};
+    transport.body = " \r\n\t{\"ok\":true}\n ";  // surrounding white space is fine
+    EXPECT_EQ(failure(), "(ok)");
+}
+
+TEST_F(LobbyClientTest, AnyStatusButTwoHundredFailsWithTheLobbysMessageOrTheStatus) {
+    struct Case {
+        std::uint32_t status;
+        const char* body;
+        const char* message;
+    };
+    const Case cases[] = {
+        {404, R"({"error":{"message":"房间已关闭"}})", "房间已关闭"},
+        {201, R"({"error":{"message":"created?","code":7}})", "created?"},
+        {302, R"({"error":{"message":"moved"}})", "moved"},
+        {404, R"({"error":"房间已关闭"})", "大厅请求失败 (HTTP 404)"},
+        {404, R"({"message":"房间已关闭"})", "大厅请求失败 (HTTP 404)"},
+        {404, R"({"error":{"message":42}})", "大厅请求失败 (HTTP 404)"},
+        {404, R"({"error":{"text":"x"}})", "大厅请求失败 (HTTP 404)"},
+        {404, R"([{"error":{"message":"x"}}])", "大厅请求失败 (HTTP 404)"},
+        {201, "{}", "大厅请求失败 (HTTP 201)"},
+        {302, "{}", "大厅请求失败 (HTTP 302)"},
+        {500, "null", "大厅请求失败 (HTTP 500)"},
+        {0, "{}", "大厅请求失败 (HTTP 0)"},
+        {4294967295u, "{}", "大厅请求失败 (HTTP 4294967295)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        transport = FakeHttpTransport{};
+        transport.status = c.status;
+        transport.body = c.body;
+        EXPECT_EQ(failure(), c.message);
+        EXPECT_EQ(transport.handlesOpen, 0);
+    }
+
+    // error.message in a success answer is just data.
+    transport = FakeHttpTransport{};
+    transport.body = R"({"error":{"message":"not an error"}})";
+    EXPECT_EQ(failure(), "(ok)");
+}
+
+TEST_F(LobbyClientTest, ABodyThatCannotBeSerialisedFailsAndClosesEverything) {
+    // Ill-formed UTF-8 is refused by the JSON library rather than sent altered.
+    EXPECT_EQ(failure(json{{"ticket", "\xff"}}).rfind("json: [json.exception.type_error.316]", 0), 0u);
+    EXPECT_FALSE(transport.sentBody.has_value());
+    EXPECT_EQ(transport.handlesOpen, 0);
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/http_transport.hpp"
+#include "common/tick_clock.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+// The steps of one exchange at which the transport can fail.
+enum class HttpStep { openSession, connect, openRequest, disableRedirects, send, receiveResponse, statusCode, read };
+
+// A scripted transport: answers with `status` and `body`, fails at `failAt` if set, and records
+// what the client asked for and every handle it opened and closed.
+struct FakeHttpTransport final : HttpTransport {
+    // Script.
+    std::optional<HttpStep> failAt;
+    std::size_t failingRead = 0;  // which read fails (0 = the first) when failAt is read
+    std::uint32_t status = 200;
+    std::string body;
+    std::size_t deliveryLimit = SIZE_MAX;  // at most this many bytes per read, as a network may hand them
+    std::function<void(HttpStep)> onStep;  // runs as each step begins (to move a fake clock on)
+
+    // Record.
+    std::wstring userAgent;
+    std::optional<std::uint32_t> timeoutMs;
+    std::optional<HttpHost> host;
+    std::wstring verb;
+    std::wstring path;
+    std::optional<bool> refresh;
+    bool redirectsDisabled = false;
+    std::wstring headers;
+    std::optional<std::string> sentBody;
+    std::vector<std::size_t> readCapacities;
+    std::vector<std::string> events;  // "open session", "close request", ... in order
+    int handlesOpen = 0;
+
+    std::unique_ptr<HttpSession> openSession(const std::wstring& agent, std::uint32_t timeout) override;
+
+    // Runs the hook for `step` and tells whether the step is scripted to fail.
+    bool fails(HttpStep step) {
+        if (onStep) onStep(step);
+        return failAt == step;
+    }
+    void opened(const char* what);
+    void closed(const char* what);
+};
+
+struct FakeTickClock final : TickClock {
+    std::uint64_t now = 5'000'000;
+    std::uint64_t milliseconds() const override { return now; }
+};
+
+}  // namespace quorvel::testing
