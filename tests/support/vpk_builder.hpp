@@ -119,9 +119,10 @@ inline std::string vpkDirectoryFile(std::uint32_t version, std::string_view tree
 
 // A tree of about `targetBytes` (never more) shaped like a real game package: several
 // extensions, nested folders, file names of 12 to 60 characters, a few bytes of preload now and
-// then, volumes 0 to 199, about one entry per 64 bytes. The map `vpk` / `maps` / `mapName` is one
-// of the last entries.
-inline std::string generateVpkTree(std::size_t targetBytes, std::string_view mapName, std::uint32_t seed = 1) {
+// then, volumes 0 to 199, about one entry per 55 bytes. The map `vpk` / `maps` / `mapName` is the
+// last entry. `entries`, when given, receives the number of entries.
+inline std::string generateVpkTree(std::size_t targetBytes, std::string_view mapName, std::uint32_t seed = 1,
+                                   std::size_t* entries = nullptr) {
     static constexpr std::string_view kExtensions[] = {"vmdl_c", "vtex_c", "vmat_c", "vsnd_c", "vpcf_c", "txt"};
     std::mt19937 random(seed);
     const auto below = [&](std::uint32_t n) { return static_cast<std::uint32_t>(random() % n); };
@@ -135,6 +136,7 @@ inline std::string generateVpkTree(std::size_t targetBytes, std::string_view map
     std::string out;
     out.reserve(targetBytes);
     std::size_t extension = 0;
+    std::size_t count = 1;
     while (out.size() + 64 < budget) {
         out += kExtensions[extension++ % std::size(kExtensions)];
         out.push_back('\0');
@@ -152,6 +154,7 @@ inline std::string generateVpkTree(std::size_t targetBytes, std::string_view map
                 entry.archiveIndex = below(16) == 0 ? 0x7FFF : static_cast<std::uint16_t>(below(200));
                 if (below(8) == 0) entry.preload.assign(below(24), '\x5A');
                 appendEntry(out, entry);
+                ++count;
             }
             out.push_back('\0');
         }
@@ -165,6 +168,7 @@ inline std::string generateVpkTree(std::size_t targetBytes, std::string_view map
     out.push_back('\0');
     appendEntry(out, VpkEntry{});
     out.append(3, '\0');
+    if (entries != nullptr) *entries = count;
     return out;
 }
 
