@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     const auto scan = reporter.medians.find("scan_vpk_tree_64MiB");
     if (baseline == reporter.medians.end() || scan == reporter.medians.end() || baseline->second <= 0) return 0;
     const double ratio = scan->second / baseline->second;
-    std::printf("vpk scan / memchr pass over the same %zu MiB (%zu entries): %.2fx (target at most %.1fx)\n",
-                fixture().tree.size() >> 20, fixture().entries, ratio, kTarget);
+    std::printf("vpk scan / memchr pass over the same %.2f MiB (%zu entries): %.2fx (target at most %.1fx)\n",
+                static_cast<double>(fixture().tree.size()) / (1 << 20), fixture().entries, ratio, kTarget);
     return 0;
 }
