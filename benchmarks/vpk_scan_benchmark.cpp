@@ -73,9 +73,12 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     fixture();  // generated once, outside the timings
-    for (const auto& [name, function] : {std::pair{"memchr_zero_count_64MiB", &memchrZeroCount},
-                                         std::pair{"scan_vpk_tree_64MiB", &scanVpkTree}}) {
-        benchmark::RegisterBenchmark(name, function)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+    for (const auto& [name, function] :
+         {std::pair{"memchr_zero_count_64MiB", &memchrZeroCount}, std::pair{"scan_vpk_tree_64MiB", &scanVpkTree}}) {
+        benchmark::RegisterBenchmark(name, function)
+            ->Unit(benchmark::kMillisecond)
+            ->Repetitions(7)
+            ->ReportAggregatesOnly(true);
     }
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

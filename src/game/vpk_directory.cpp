@@ -46,8 +46,8 @@ public:
 
     // The zero-terminated string at the cursor, left in place; the cursor moves past its zero.
     std::string_view string() {
-        const auto* zero = static_cast<const char*>(
-            at_ == end_ ? nullptr : std::memchr(at_, 0, static_cast<std::size_t>(end_ - at_)));
+        const auto* zero =
+            static_cast<const char*>(at_ == end_ ? nullptr : std::memchr(at_, 0, static_cast<std::size_t>(end_ - at_)));
         check(zero != nullptr, kIndexTruncated);
         const std::string_view text(at_, static_cast<std::size_t>(zero - at_));
         at_ = zero + 1;
@@ -72,7 +72,8 @@ public:
         ArchiveIndices indices;
         for (std::size_t word = 0; word < bits_.size(); ++word) {
             for (std::uint64_t bits = bits_[word]; bits != 0; bits &= bits - 1) {
-                indices.push_back(static_cast<std::uint16_t>(word * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+                indices.push_back(
+                    static_cast<std::uint16_t>(word * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
             }
         }
         return indices;
@@ -131,7 +132,8 @@ ArchiveIndices readVpkDirectory(std::istream& in, std::string_view mapName) {
         const std::streampos end = in.tellg();
         in.clear();
         in.seekg(here);
-        if (end != std::streampos(-1)) check(end - here >= static_cast<std::streamoff>(skipped + treeSize), kIncomplete);
+        if (end != std::streampos(-1))
+            check(end - here >= static_cast<std::streamoff>(skipped + treeSize), kIncomplete);
     }
 
     in.ignore(static_cast<std::streamsize>(skipped));

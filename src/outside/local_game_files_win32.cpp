@@ -24,7 +24,8 @@ private:
 };
 
 [[noreturn]] void fail(const std::filesystem::path& path, DWORD error) {
-    throw std::filesystem::filesystem_error("canonical", path, std::error_code(static_cast<int>(error), std::system_category()));
+    throw std::filesystem::filesystem_error("canonical", path,
+                                            std::error_code(static_cast<int>(error), std::system_category()));
 }
 
 // The final path of an opened file or folder, as `\\?\…` text; 0 and the error when none.

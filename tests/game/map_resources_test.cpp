@@ -21,7 +21,8 @@ constexpr const char* kVolumeMissing = "地图 VPK 分卷缺失，请修复地�
 std::string package(std::vector<std::uint16_t> volumes, const std::string& listedMap = "brellowick") {
     VpkTreeBuilder tree;
     tree.add("vpk", "maps", listedMap, {volumes.empty() ? std::uint16_t{0x7FFF} : volumes[0], 64, ""});
-    for (std::size_t i = 1; i < volumes.size(); ++i) tree.add("vmdl_c", "models", "m" + std::to_string(i), {volumes[i], 8, ""});
+    for (std::size_t i = 1; i < volumes.size(); ++i)
+        tree.add("vmdl_c", "models", "m" + std::to_string(i), {volumes[i], 8, ""});
     tree.add("vtex_c", "materials", "in_directory", {0x7FFF, 100, ""});
     return testing::vpkDirectoryFile(2, tree.tree());
 }

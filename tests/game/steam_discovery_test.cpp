@@ -65,7 +65,8 @@ TEST(LibraryFolders, AgreesWithThePatternOnEdgeCases) {
 }
 
 TEST(LibraryFolders, AgreesWithThePatternOnRandomText) {
-    static constexpr std::string_view kPieces[] = {"\"path\"", "\"", " ", "\t", "\n", "\r", "\\", "\\\\", "a", "path", std::string_view("\0", 1)};
+    static constexpr std::string_view kPieces[] = {
+        "\"path\"", "\"", " ", "\t", "\n", "\r", "\\", "\\\\", "a", "path", std::string_view("\0", 1)};
     std::mt19937 random(4);
     for (int round = 0; round < 3000; ++round) {
         std::string text;
@@ -112,7 +113,9 @@ protected:
     DotaDiscovery() { registry.path = (dir / "Steam").wstring(); }
 
     static fs::path dotaFolder(const fs::path& library) { return library / "steamapps" / "common" / "dota 2 beta"; }
-    static fs::path executable(const fs::path& library) { return dotaFolder(library) / "game" / "bin" / "win64" / "dota2.exe"; }
+    static fs::path executable(const fs::path& library) {
+        return dotaFolder(library) / "game" / "bin" / "win64" / "dota2.exe";
+    }
     void installDota(const fs::path& library) { testing::writeFile(executable(library), "MZ"); }
 
     // The library list with each folder written as Steam writes it: backslashes doubled.

@@ -11,9 +11,9 @@
 namespace quorvel {
 namespace {
 
+using testing::vpkDirectoryFile;
 using testing::VpkEntry;
 using testing::VpkTreeBuilder;
-using testing::vpkDirectoryFile;
 
 constexpr const char* kHeaderInvalid = "VPK 文件头无效";
 constexpr const char* kUnsupported = "不支持的 VPK 格式";
@@ -25,25 +25,24 @@ constexpr const char* kPreloadTruncated = "VPK 预载数据截断";
 constexpr const char* kMapMissing = "地图名不存在于 VPK 中";
 
 // The outcome as text: the indices ("{2}", "{}") or the failure message.
-std::string scan(std::string_view tree, std::string_view map = "brellowick") {
+template <typename Read>
+std::string outcome(Read read) {
     try {
         std::string text = "{";
-        for (const std::uint16_t index : scanVpkTree(tree, map)) text += (text.size() > 1 ? "," : "") + std::to_string(index);
+        for (const std::uint16_t index : read()) text += (text.size() > 1 ? "," : "") + std::to_string(index);
         return text + "}";
     } catch (const UserError& e) {
         return e.what();
     }
 }
 
+std::string scan(std::string_view tree, std::string_view map = "brellowick") {
+    return outcome([&] { return scanVpkTree(tree, map); });
+}
+
 std::string read(const std::string& file, std::string_view map = "brellowick") {
     std::istringstream in(file, std::ios::binary);
-    try {
-        std::string text = "{";
-        for (const std::uint16_t index : readVpkDirectory(in, map)) text += (text.size() > 1 ? "," : "") + std::to_string(index);
-        return text + "}";
-    } catch (const UserError& e) {
-        return e.what();
-    }
+    return outcome([&] { return readVpkDirectory(in, map); });
 }
 
 // vpk NUL maps NUL brellowick NUL, the record (preload 2, archive `archive`, offset 0, length
@@ -76,10 +75,10 @@ TEST(ScanVpkTree, TheExampleTree) {
 TEST(ScanVpkTree, EveryCutOfTheExampleTreeFailsWithTheMessageOfWhereItStops) {
     const std::string tree = exampleTree();
     for (std::size_t length = 0; length < tree.size(); ++length) {
-        const char* expected = length < 20   ? kIndexTruncated     // extension, path or name unfinished
-                               : length < 38 ? kFileTruncated      // inside the entry record
-                               : length < 40 ? kPreloadTruncated   // inside the preload data
-                                             : kIndexTruncated;    // a closing zero byte missing
+        const char* expected = length < 20   ? kIndexTruncated    // extension, path or name unfinished
+                               : length < 38 ? kFileTruncated     // inside the entry record
+                               : length < 40 ? kPreloadTruncated  // inside the preload data
+                                             : kIndexTruncated;   // a closing zero byte missing
         EXPECT_EQ(scan(std::string_view(tree).substr(0, length)), expected) << "cut at " << length;
     }
 }
@@ -119,8 +118,8 @@ TEST(ScanVpkTree, CollectsTheVolumesOfEveryEntryAscendingAndOnce) {
                                  .add("txt", "scripts", "a", {5, 1, ""})
                                  .add("txt", "scripts", "b", {0, 1, "preload"})
                                  .add("vtex_c", "materials", "c", {0xFFFF, 7, ""})
-                                 .add("vtex_c", "materials", "d", {3, 0, ""})       // no data: not counted
-                                 .add("vtex_c", "panorama", "e", {0x7FFF, 9, ""})   // data in the directory
+                                 .add("vtex_c", "materials", "d", {3, 0, ""})      // no data: not counted
+                                 .add("vtex_c", "panorama", "e", {0x7FFF, 9, ""})  // data in the directory
                                  .add("vtex_c", "panorama", "f", {0x7FFE, 9, ""})
                                  .add("vpk", "maps", "brellowick", {5, 100, ""})
                                  .add("vpk", "maps", "g", {0x8000, 2, ""})
@@ -133,7 +132,10 @@ TEST(ScanVpkTree, ChecksTheRecordBeforeItsPreloadData) {
     std::string tree("vpk\0maps\0brellowick\0", 20);
     EXPECT_EQ(scan(tree + std::string(17, '\xEE')), kFileTruncated);
     // A bad terminator wins over preload data that does not fit.
-    EXPECT_EQ(scan(VpkTreeBuilder().add("vpk", "maps", "brellowick", {2, 1, std::string(3, 'p'), 0x1234}).tree().substr(0, 40)),
+    EXPECT_EQ(scan(VpkTreeBuilder()
+                       .add("vpk", "maps", "brellowick", {2, 1, std::string(3, 'p'), 0x1234})
+                       .tree()
+                       .substr(0, 40)),
               kIndexInvalid);
     // The largest preload length, with nothing after the record.
     std::string huge = tree + std::string("\0\0\0\0\xFF\xFF\x02\0\0\0\0\0\x01\0\0\0\xFF\xFF", 18);
@@ -153,7 +155,8 @@ TEST(ScanVpkTree, HostileInputEndsInAMessage) {
     for (int round = 0; round < 20'000; ++round) {
         std::string tree(random() % 96, '\0');
         // Mostly small byte values, so that zero bytes and plausible terminators turn up.
-        for (char& byte : tree) byte = static_cast<char>(random() % 4 == 0 ? random() : random() % 3 == 0 ? 0xFF : random() % 4);
+        for (char& byte : tree)
+            byte = static_cast<char>(random() % 4 == 0 ? random() : random() % 3 == 0 ? 0xFF : random() % 4);
         const std::string outcome = scan(tree);
         ASSERT_TRUE(isVpkMessage(outcome)) << outcome;
     }
@@ -212,7 +215,9 @@ TEST(ReadVpkDirectory, ATreeLongerThanTheFileIsIncomplete) {
 // A stream that can only be read forward, as from a pipe.
 class ForwardOnly : public std::streambuf {
 public:
-    explicit ForwardOnly(std::string bytes) : bytes_(std::move(bytes)) { setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size()); }
+    explicit ForwardOnly(std::string bytes) : bytes_(std::move(bytes)) {
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
+    }
 
 private:
     std::string bytes_;

@@ -48,7 +48,8 @@ TEST(SteamAccount, CheckComparesTheTextExactly) {
         });
     };
     EXPECT_EQ(check("76561197960287930"), "ok");
-    for (const char* other : {"76561197960287931", "076561197960287930", "76561197960287930 ", "+76561197960287930", ""}) {
+    for (const char* other :
+         {"76561197960287931", "076561197960287930", "76561197960287930 ", "+76561197960287930", ""}) {
         EXPECT_EQ(check(other), kMismatch) << other;
     }
     registry.account = 0;

@@ -16,8 +16,8 @@ RegistrySandbox::RegistrySandbox() {
     static std::atomic<unsigned> counter{0};
     subKey_ = L"Software\\QuorvelTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
     require(RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), "RegOverridePredefKey (reset)");
-    require(RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                            &root_, nullptr),
+    require(RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, &root_, nullptr),
             "RegCreateKeyExW");
     require(RegOverridePredefKey(HKEY_CURRENT_USER, root_), "RegOverridePredefKey");
 }
@@ -30,8 +30,9 @@ RegistrySandbox::~RegistrySandbox() {
 
 void RegistrySandbox::set(const std::wstring& key, const std::wstring& name, DWORD type, const void* data, DWORD size) {
     HKEY handle = nullptr;
-    require(RegCreateKeyExW(root_, key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &handle, nullptr),
-            "RegCreateKeyExW");
+    require(
+        RegCreateKeyExW(root_, key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &handle, nullptr),
+        "RegCreateKeyExW");
     const LSTATUS status = RegSetValueExW(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(handle);
     require(status, "RegSetValueExW");

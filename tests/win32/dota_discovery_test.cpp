@@ -47,11 +47,13 @@ TEST_F(DotaDiscoveryWin32, FindsTheSecondLibraryInTheFileSystemsSpelling) {
     const fs::path steam = dir / "Steam";
     // Folders spelt in mixed case on disk, named in lower case by the library list.
     installDota(dir / "Library Two" / "SteamApps" / "common" / "Dota 2 Beta");
-    fs::create_directories(dir / "Library One" / "steamapps" / "common" / "dota 2 beta" / "game" / "bin" / "win64" / "dota2.exe");
+    fs::create_directories(dir / "Library One" / "steamapps" / "common" / "dota 2 beta" / "game" / "bin" / "win64" /
+                           "dota2.exe");
     const fs::path lowerDir = fs::path(lowerCopy(dir.path().wstring()));
     registerSteam(steam, "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + escaped(steam) +
                              "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + escaped(lowerDir / "library one") +
-                             "\"\n\t}\n\t\"2\"\n\t{\n\t\t\"path\"\t\t\"" + escaped(lowerDir / "library two") + "\"\n\t}\n}\n");
+                             "\"\n\t}\n\t\"2\"\n\t{\n\t\t\"path\"\t\t\"" + escaped(lowerDir / "library two") +
+                             "\"\n\t}\n}\n");
 
     const fs::path root = findDotaRoot(registry, files);
     const std::wstring text = root.wstring();
@@ -142,13 +144,15 @@ public:
     // Makes the link once `probe`, a path relative to the real folder, exists; false when it
     // cannot be made here.
     bool makeLink(const fs::path& probe) {
-        linked_ = startUnixProgram(L"Z:\\bin\\ln", L"-s \"" + toWide(unixPath("Real")) + L"\" \"" +
-                                                          toWide(unixPath("Linked")) + L"\"");
+        linked_ = startUnixProgram(L"Z:\\bin\\ln",
+                                   L"-s \"" + toWide(unixPath("Real")) + L"\" \"" + toWide(unixPath("Linked")) + L"\"");
         return linked_ && eventually([&] { return visible(link() / probe); });
     }
 
 private:
-    std::string unixPath(const std::string& leaf) const { return std::string(QUORVEL_BINARY_DIR) + "/" + name_ + "/" + leaf; }
+    std::string unixPath(const std::string& leaf) const {
+        return std::string(QUORVEL_BINARY_DIR) + "/" + name_ + "/" + leaf;
+    }
 
     std::string name_;
     bool linked_ = false;
