@@ -36,8 +36,9 @@ protected:
     Win32SteamRegistry registry;
     LocalGameFiles files;
 
+    // Steam records its folder as it likes, here in lower case with forward slashes.
     void registerSteam(const fs::path& steamFolder, const std::string& libraryList) {
-        sandbox.setString(L"Software\\Valve\\Steam", L"SteamPath", steamFolder.wstring());
+        sandbox.setString(L"Software\\Valve\\Steam", L"SteamPath", lowerCopy(steamFolder.generic_wstring()));
         testing::writeFile(steamFolder / "steamapps" / "libraryfolders.vdf", libraryList);
     }
 };
