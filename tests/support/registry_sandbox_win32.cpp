@@ -1,0 +1,57 @@
+#include "support/registry_sandbox_win32.hpp"
+
+#include <atomic>
+#include <stdexcept>
+
+namespace quorvel::testing {
+namespace {
+
+void require(LSTATUS status, const char* what) {
+    if (status != ERROR_SUCCESS) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(status));
+}
+
+}  // namespace
+
+RegistrySandbox::RegistrySandbox() {
+    static std::atomic<unsigned> counter{0};
+    subKey_ = L"Software\\QuorvelTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    require(RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), "RegOverridePredefKey (reset)");
+    require(RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, &root_, nullptr),
+            "RegCreateKeyExW");
+    require(RegOverridePredefKey(HKEY_CURRENT_USER, root_), "RegOverridePredefKey");
+}
+
+RegistrySandbox::~RegistrySandbox() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(root_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, subKey_.c_str());
+}
+
+void RegistrySandbox::set(const std::wstring& key, const std::wstring& name, DWORD type, const void* data, DWORD size) {
+    HKEY handle = nullptr;
+    require(
+        RegCreateKeyExW(root_, key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &handle, nullptr),
+        "RegCreateKeyExW");
+    const LSTATUS status = RegSetValueExW(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(handle);
+    require(status, "RegSetValueExW");
+}
+
+void RegistrySandbox::setString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+    set(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void RegistrySandbox::setDword(const std::wstring& key, const std::wstring& name, DWORD value) {
+    set(key, name, REG_DWORD, &value, sizeof(value));
+}
+
+void RegistrySandbox::remove(const std::wstring& key, const std::wstring& name) {
+    HKEY handle = nullptr;
+    require(RegOpenKeyExW(root_, key.c_str(), 0, KEY_SET_VALUE, &handle), "RegOpenKeyExW");
+    const LSTATUS status = RegDeleteValueW(handle, name.c_str());
+    RegCloseKey(handle);
+    require(status, "RegDeleteValueW");
+}
+
+}  // namespace quorvel::testing

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quorvel::testing {
+
+// Points HKEY_CURRENT_USER of this process at a fresh, empty key for the sandbox's lifetime, so
+// that tests neither see nor change the prefix's real user hive. Removed with its content at the
+// end.
+class RegistrySandbox {
+public:
+    RegistrySandbox();
+    ~RegistrySandbox();
+    RegistrySandbox(const RegistrySandbox&) = delete;
+    RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+    // Writes a value below the sandboxed HKEY_CURRENT_USER, creating the key as needed.
+    void set(const std::wstring& key, const std::wstring& name, DWORD type, const void* data, DWORD size);
+    void setString(const std::wstring& key, const std::wstring& name, const std::wstring& value);
+    void setDword(const std::wstring& key, const std::wstring& name, DWORD value);
+    void remove(const std::wstring& key, const std::wstring& name);
+
+private:
+    std::wstring subKey_;
+    HKEY root_ = nullptr;
+};
+
+}  // namespace quorvel::testing
