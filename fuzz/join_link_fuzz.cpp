@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string ticket = quorvel::parseJoinLink(link);
         if (ticket.size() != 43) std::abort();
         for (char c : ticket) {
-            const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-                            c == '-';
+            const bool ok =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
             if (!ok) std::abort();
         }
     } catch (const quorvel::UserError&) {

@@ -3,6 +3,8 @@
 
 namespace quorvel {
 
-HttpHost lobbyHost() { return {config::kLobbyHost, config::kLobbyPort}; }
+HttpHost lobbyHost() {
+    return {config::kLobbyHost, config::kLobbyPort};
+}
 
 }  // namespace quorvel

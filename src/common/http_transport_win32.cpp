@@ -93,8 +93,8 @@ private:
 }  // namespace
 
 std::unique_ptr<HttpSession> WinHttpTransport::openSession(const std::wstring& userAgent, std::uint32_t timeoutMs) {
-    HINTERNET session = WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET session =
+        WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (!session) return nullptr;
     auto owner = std::make_unique<WinHttpSession>(session);
     const int timeout = static_cast<int>(timeoutMs);

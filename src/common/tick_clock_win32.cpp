@@ -4,6 +4,8 @@
 
 namespace quorvel {
 
-std::uint64_t SystemTickClock::milliseconds() const { return GetTickCount64(); }
+std::uint64_t SystemTickClock::milliseconds() const {
+    return GetTickCount64();
+}
 
 }  // namespace quorvel

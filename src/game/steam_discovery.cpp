@@ -10,7 +10,9 @@ namespace {
 
 constexpr std::string_view kPathKey = "\"path\"";
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Matches `"path"\s*"([^"\r\n]+)"` at `start` (which holds the key); returns the end of the match
 // and sets `value`. The pattern cannot backtrack into another outcome: the spaces and the value

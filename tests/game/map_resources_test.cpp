@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "game/map_resources.hpp"
+#include "common/error.hpp"
 #include "support/fake_steam.hpp"
 #include "support/temp_dir.hpp"
 #include "support/vpk_builder.hpp"

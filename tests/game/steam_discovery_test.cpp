@@ -1,6 +1,6 @@
+#include "game/steam_discovery.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "game/steam_discovery.hpp"
 #include "support/fake_steam.hpp"
 #include "support/temp_dir.hpp"
 

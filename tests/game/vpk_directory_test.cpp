@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "game/vpk_directory.hpp"
+#include "common/error.hpp"
 #include "support/vpk_builder.hpp"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "launch/steam_account.hpp"
+#include "common/error.hpp"
 #include "support/fake_steam.hpp"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "lobby/lobby_client.hpp"
+#include "common/error.hpp"
 #include "support/fake_http_transport.hpp"
 
 #include <gtest/gtest.h>
@@ -11,8 +11,8 @@ using nlohmann::json;
 using testing::FakeHttpTransport;
 using testing::HttpStep;
 
-const std::vector<std::string> kOpenedAndClosedInOrder = {
-    "open session", "open connection", "open request", "close request", "close connection", "close session"};
+const std::vector<std::string> kOpenedAndClosedInOrder = {"open session",  "open connection",  "open request",
+                                                          "close request", "close connection", "close session"};
 
 std::string parseErrorOf(const std::string& text) {
     try {

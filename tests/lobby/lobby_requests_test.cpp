@@ -1,5 +1,5 @@
-#include "common/error.hpp"
 #include "lobby/lobby_requests.hpp"
+#include "common/error.hpp"
 #include "support/fake_http_transport.hpp"
 
 #include <gtest/gtest.h>

@@ -24,8 +24,8 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 // One plain-HTTP exchange with the control interface on 127.0.0.1.
 std::pair<DWORD, std::string> control(std::uint16_t port, const wchar_t* verb, const std::wstring& path,
                                       const std::string& body = {}) {
-    Handle session(WinHttpOpen(L"quorvel-tests", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                               WINHTTP_NO_PROXY_BYPASS, 0));
+    Handle session(
+        WinHttpOpen(L"quorvel-tests", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) fail("open");
     WinHttpSetTimeouts(session.get(), 10'000, 10'000, 10'000, 10'000);
     Handle connection(WinHttpConnect(session.get(), L"127.0.0.1", port, 0));
@@ -64,7 +64,9 @@ nlohmann::json controlJson(std::uint16_t port, const wchar_t* verb, const std::w
     return nlohmann::json::parse(answer);
 }
 
-std::wstring widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring widen(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
 
 }  // namespace
 
@@ -77,8 +79,8 @@ SimulatedLobby::SimulatedLobby(bool trusted) {
     }
     const auto state = nlohmann::json::parse(stateText);
     controlPort_ = state.at("controlPort").get<std::uint16_t>();
-    const auto instance = controlJson(controlPort_, L"POST", L"/instances",
-                                      trusted ? std::string() : R"({"certificate":"untrusted"})");
+    const auto instance =
+        controlJson(controlPort_, L"POST", L"/instances", trusted ? std::string() : R"({"certificate":"untrusted"})");
     id_ = instance.at("id").get<std::string>();
     port_ = instance.at("port").get<std::uint16_t>();
 }

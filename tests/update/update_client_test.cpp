@@ -1,6 +1,6 @@
+#include "update/update_client.hpp"
 #include "common/error.hpp"
 #include "support/fake_http_transport.hpp"
-#include "update/update_client.hpp"
 
 #include <gtest/gtest.h>
 
@@ -145,8 +145,8 @@ TEST_F(UpdateClientTest, TheDownloadMustEndWithinTwentyFiveSecondsOfSending) {
 
 TEST(ReleaseDownloadPathTest, IsTheImagePathNamedByItsDigest) {
     const Release release{2026092001, 65'536, std::string(32, 'a') + std::string(32, '0')};
-    EXPECT_EQ(releaseDownloadPath(release), L"/downloads/native/" + std::wstring(32, L'a') + std::wstring(32, L'0') +
-                                                L".exe");
+    EXPECT_EQ(releaseDownloadPath(release),
+              L"/downloads/native/" + std::wstring(32, L'a') + std::wstring(32, L'0') + L".exe");
 }
 
 }  // namespace

@@ -106,7 +106,9 @@ bool startUnixProgram(const std::wstring& program, const std::wstring& arguments
     return true;
 }
 
-bool visible(const fs::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool visible(const fs::path& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Polls for up to ten seconds.
 template <typename Condition>

@@ -192,7 +192,7 @@ TEST_F(HttpsClientsTest, UpdateRedirectsErrorsAndHangUpsAreFailures) {
     EXPECT_EQ(updateFailure(kUpdateManifestPath), "更新服务返回异常");
     EXPECT_EQ(updateFailure(kUpdateManifestPath), "更新响应过大");
     EXPECT_EQ(updateFailure(kUpdateManifestPath), "更新服务暂不可用");  // hung up without an answer
-    EXPECT_EQ(simulator.requests().size(), 4u);  // the redirect was not followed
+    EXPECT_EQ(simulator.requests().size(), 4u);                         // the redirect was not followed
 }
 
 TEST_F(HttpsClientsTest, ASilentUpdateHostTimesOut) {
