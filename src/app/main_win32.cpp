@@ -6,7 +6,7 @@
 #include "app/run.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "update/install_layout_win32.hpp"
+#include "update/program_locations_win32.hpp"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include "app/desktop.hpp"
 #include "app/run.hpp"
-#include "update/install_layout.hpp"
+#include "update/program_locations.hpp"
 
 namespace quorvel {
 

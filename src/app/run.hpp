@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/desktop.hpp"
-#include "update/install_layout.hpp"
+#include "update/program_locations.hpp"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "app/desktop.hpp"
 #include "common/clock.hpp"
 #include "common/error.hpp"
-#include "update/install_layout.hpp"
+#include "update/program_locations.hpp"
 
 #include <filesystem>
 #include <string>

@@ -1,4 +1,4 @@
-#include "update/install_layout_win32.hpp"
+#include "update/program_locations_win32.hpp"
 
 #include "common/error.hpp"
 

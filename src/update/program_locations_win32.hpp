@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/install_layout.hpp"
+#include "update/program_locations.hpp"
 
 namespace quorvel {
 
