@@ -1,11 +1,10 @@
 #include "app/command_line_win32.hpp"
 
 #include "common/error.hpp"
+#include "common/scoped_handle_win32.hpp"
 
 #include <windows.h>
 #include <shellapi.h>
-
-#include <memory>
 
 namespace quorvel {
 
@@ -13,7 +12,7 @@ Arguments processArguments() {
     int count = 0;
     LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
     check(raw != nullptr, "无法读取进程参数");
-    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> owned(raw, &LocalFree);
+    const ScopedLocalMemory owned(raw);
     return Arguments(raw, raw + count);
 }
 

@@ -1,30 +1,18 @@
 #include "common/http_transport_win32.hpp"
 
+#include "common/scoped_handle_win32.hpp"
+
 #include <windows.h>
 #include <winhttp.h>
+
+#include <utility>
 
 namespace quorvel {
 namespace {
 
-// Owns one WinHTTP handle (session, connection or request).
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-    ~InternetHandle() {
-        if (handle_) WinHttpCloseHandle(handle_);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-
-    HINTERNET get() const { return handle_; }
-
-private:
-    HINTERNET handle_;
-};
-
 class WinHttpRequest final : public HttpRequest {
 public:
-    explicit WinHttpRequest(HINTERNET handle) : handle_(handle) {}
+    explicit WinHttpRequest(ScopedInternetHandle handle) : handle_(std::move(handle)) {}
 
     bool disableRedirects() override {
         DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
@@ -56,54 +44,53 @@ public:
     }
 
 private:
-    InternetHandle handle_;
+    ScopedInternetHandle handle_;
 };
 
 class WinHttpConnection final : public HttpConnection {
 public:
-    explicit WinHttpConnection(HINTERNET handle) : handle_(handle) {}
+    explicit WinHttpConnection(ScopedInternetHandle handle) : handle_(std::move(handle)) {}
 
     std::unique_ptr<HttpRequest> openRequest(const std::wstring& verb, const std::wstring& path,
                                              bool refresh) override {
         const DWORD flags = WINHTTP_FLAG_SECURE | (refresh ? WINHTTP_FLAG_REFRESH : 0);
-        HINTERNET request = WinHttpOpenRequest(handle_.get(), verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                               WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+        ScopedInternetHandle request(WinHttpOpenRequest(handle_.get(), verb.c_str(), path.c_str(), nullptr,
+                                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
         if (!request) return nullptr;
-        return std::make_unique<WinHttpRequest>(request);
+        return std::make_unique<WinHttpRequest>(std::move(request));
     }
 
 private:
-    InternetHandle handle_;
+    ScopedInternetHandle handle_;
 };
 
 class WinHttpSession final : public HttpSession {
 public:
-    explicit WinHttpSession(HINTERNET handle) : handle_(handle) {}
+    explicit WinHttpSession(ScopedInternetHandle handle) : handle_(std::move(handle)) {}
 
     std::unique_ptr<HttpConnection> connect(const HttpHost& host) override {
-        HINTERNET connection = WinHttpConnect(handle_.get(), host.name.c_str(), host.port, 0);
+        ScopedInternetHandle connection(WinHttpConnect(handle_.get(), host.name.c_str(), host.port, 0));
         if (!connection) return nullptr;
-        return std::make_unique<WinHttpConnection>(connection);
+        return std::make_unique<WinHttpConnection>(std::move(connection));
     }
 
 private:
-    InternetHandle handle_;
+    ScopedInternetHandle handle_;
 };
 
 }  // namespace
 
 std::unique_ptr<HttpSession> WinHttpTransport::openSession(const std::wstring& userAgent, std::uint32_t timeoutMs) {
-    HINTERNET session =
-        WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    ScopedInternetHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                             WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return nullptr;
-    auto owner = std::make_unique<WinHttpSession>(session);
     const int timeout = static_cast<int>(timeoutMs);
-    WinHttpSetTimeouts(session, timeout, timeout, timeout, timeout);
+    WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
     // Wine leaves the wait for the response headers unbounded whatever WinHttpSetTimeouts says, so
     // a server that accepts and stays silent would hang the request for good; bound it as well.
     DWORD responseTimeout = timeoutMs;
-    WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
-    return owner;
+    WinHttpSetOption(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
+    return std::make_unique<WinHttpSession>(std::move(session));
 }
 
 }  // namespace quorvel

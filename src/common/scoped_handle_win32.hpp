@@ -17,8 +17,8 @@ struct Win32ErrorTraits {
 };
 
 // Processes, threads, files, snapshots, mutexes: NULL and INVALID_HANDLE_VALUE both own nothing
-// (CreateFileW and CreateToolhelp32Snapshot fail with the one, OpenProcess and CreateMutexW with
-// the other).
+// (CreateFileW and CreateToolhelp32Snapshot fail with INVALID_HANDLE_VALUE, OpenProcess and
+// CreateMutexW with NULL).
 struct KernelHandleTraits : Win32ErrorTraits {
     using Handle = HANDLE;
     static Handle invalid() { return nullptr; }

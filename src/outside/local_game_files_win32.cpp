@@ -1,5 +1,7 @@
 #include "outside/local_game_files.hpp"
 
+#include "common/scoped_handle_win32.hpp"
+
 #include <windows.h>
 
 #include <string>
@@ -7,21 +9,6 @@
 
 namespace quorvel {
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 [[noreturn]] void fail(const std::filesystem::path& path, DWORD error) {
     throw std::filesystem::filesystem_error("canonical", path,
@@ -62,10 +49,10 @@ std::filesystem::path LocalGameFiles::canonical(const std::filesystem::path& pat
     if (path.native().find(L'\0') != std::wstring::npos) fail(path, ERROR_INVALID_NAME);
     // Folders open only with backup semantics; without FILE_FLAG_OPEN_REPARSE_POINT links and
     // junctions are followed to their target.
-    const FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file.valid()) fail(path, GetLastError());
+    const ScopedKernelHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) fail(path, GetLastError());
     std::wstring final;
     DWORD error = finalPath(file.get(), VOLUME_NAME_DOS, final);
     if (error == ERROR_PATH_NOT_FOUND) error = finalPath(file.get(), VOLUME_NAME_GUID, final);

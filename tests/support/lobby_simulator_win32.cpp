@@ -1,21 +1,16 @@
 #include "support/lobby_simulator_win32.hpp"
 
+#include "common/scoped_handle_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
 
 #include <windows.h>
 #include <winhttp.h>
 
-#include <memory>
 #include <stdexcept>
 
 namespace quorvel::testing {
 namespace {
-
-struct HandleCloser {
-    void operator()(void* handle) const { WinHttpCloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
 
 [[noreturn]] void fail(const std::string& what) {
     throw std::runtime_error("lobby simulator control: " + what + " (error " + std::to_string(GetLastError()) + ")");
@@ -24,14 +19,14 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 // One plain-HTTP exchange with the control interface on 127.0.0.1.
 std::pair<DWORD, std::string> control(std::uint16_t port, const wchar_t* verb, const std::wstring& path,
                                       const std::string& body = {}) {
-    Handle session(
+    ScopedInternetHandle session(
         WinHttpOpen(L"quorvel-tests", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) fail("open");
     WinHttpSetTimeouts(session.get(), 10'000, 10'000, 10'000, 10'000);
-    Handle connection(WinHttpConnect(session.get(), L"127.0.0.1", port, 0));
+    ScopedInternetHandle connection(WinHttpConnect(session.get(), L"127.0.0.1", port, 0));
     if (!connection) fail("connect");
-    Handle request(WinHttpOpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                      WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+    ScopedInternetHandle request(WinHttpOpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                                    WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     if (!request) fail("request");
     const DWORD length = static_cast<DWORD>(body.size());
     if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,

@@ -16,26 +16,27 @@ RegistrySandbox::RegistrySandbox() {
     static std::atomic<unsigned> counter{0};
     subKey_ = L"Software\\QuorvelTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
     require(RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), "RegOverridePredefKey (reset)");
+    HKEY root = nullptr;
     require(RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                            nullptr, &root_, nullptr),
+                            nullptr, &root, nullptr),
             "RegCreateKeyExW");
-    require(RegOverridePredefKey(HKEY_CURRENT_USER, root_), "RegOverridePredefKey");
+    root_.reset(root);
+    require(RegOverridePredefKey(HKEY_CURRENT_USER, root_.get()), "RegOverridePredefKey");
 }
 
 RegistrySandbox::~RegistrySandbox() {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegCloseKey(root_);
+    root_.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, subKey_.c_str());
 }
 
 void RegistrySandbox::set(const std::wstring& key, const std::wstring& name, DWORD type, const void* data, DWORD size) {
     HKEY handle = nullptr;
-    require(
-        RegCreateKeyExW(root_, key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &handle, nullptr),
-        "RegCreateKeyExW");
-    const LSTATUS status = RegSetValueExW(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(handle);
-    require(status, "RegSetValueExW");
+    require(RegCreateKeyExW(root_.get(), key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &handle,
+                            nullptr),
+            "RegCreateKeyExW");
+    const ScopedRegistryKey owned(handle);
+    require(RegSetValueExW(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size), "RegSetValueExW");
 }
 
 void RegistrySandbox::setString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
@@ -48,10 +49,9 @@ void RegistrySandbox::setDword(const std::wstring& key, const std::wstring& name
 
 void RegistrySandbox::remove(const std::wstring& key, const std::wstring& name) {
     HKEY handle = nullptr;
-    require(RegOpenKeyExW(root_, key.c_str(), 0, KEY_SET_VALUE, &handle), "RegOpenKeyExW");
-    const LSTATUS status = RegDeleteValueW(handle, name.c_str());
-    RegCloseKey(handle);
-    require(status, "RegDeleteValueW");
+    require(RegOpenKeyExW(root_.get(), key.c_str(), 0, KEY_SET_VALUE, &handle), "RegOpenKeyExW");
+    const ScopedRegistryKey owned(handle);
+    require(RegDeleteValueW(handle, name.c_str()), "RegDeleteValueW");
 }
 
 }  // namespace quorvel::testing

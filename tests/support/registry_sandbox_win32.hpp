@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/scoped_handle_win32.hpp"
+
 #include <windows.h>
 
 #include <string>
@@ -24,7 +26,7 @@ public:
 
 private:
     std::wstring subKey_;
-    HKEY root_ = nullptr;
+    ScopedRegistryKey root_;
 };
 
 }  // namespace quorvel::testing

@@ -1,5 +1,7 @@
 #include "support/windows_process_win32.hpp"
 
+#include "common/scoped_handle_win32.hpp"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -56,13 +58,15 @@ ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& argu
                         &info)) {
         throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
     }
+    const ScopedKernelHandle process(info.hProcess);
+    const ScopedKernelHandle thread(info.hThread);
     ChildOutcome outcome;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        if (WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0) break;
+        if (WaitForSingleObject(process.get(), 50) == WAIT_OBJECT_0) break;
         if (GetTickCount64() >= deadline) {
-            TerminateProcess(info.hProcess, 99);
-            WaitForSingleObject(info.hProcess, 5000);
+            TerminateProcess(process.get(), 99);
+            WaitForSingleObject(process.get(), 5000);
             outcome.timedOut = true;
             break;
         }
@@ -73,16 +77,14 @@ ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& argu
             outcome.boxes.push_back({windowText(search.found), textControl ? windowText(textControl) : L""});
             PostMessageW(search.found, WM_COMMAND, IDOK, 0);
             // Wait for this box to go before looking for the next one.
-            while (IsWindow(search.found) && WaitForSingleObject(info.hProcess, 20) == WAIT_TIMEOUT &&
+            while (IsWindow(search.found) && WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT &&
                    GetTickCount64() < deadline) {
             }
         }
     }
     DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
+    GetExitCodeProcess(process.get(), &code);
     outcome.exitCode = code;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
     return outcome;
 }
 
