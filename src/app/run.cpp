@@ -5,41 +5,43 @@
 #include "common/text.hpp"
 #include "lobby/join_link.hpp"
 
-#include <array>
 #include <exception>
-#include <string_view>
 
 namespace quorvel {
 namespace {
 
-constexpr std::array<std::wstring_view, 6> kErrorFileOptions = {L"--self-test",    L"--inspect",     L"--health-check",
-                                                                L"--install-only", L"--update-only", L"--steam-check"};
-
-bool selectOption(const std::wstring& option, RunModes& modes) {
-    if (option == L"--health-check") {
-        modes.healthCheck();
-    } else if (option == L"--install-only") {
-        modes.prepare(false);
-    } else if (option == L"--update-only") {
-        modes.prepare(true);
-    } else if (option == L"--self-test") {
-        modes.selfTest();
-    } else if (option == L"--steam-check") {
-        modes.steamCheck();
-    } else if (option == L"--inspect") {
-        modes.inspect();
-    } else if (option == L"--register-test-protocol") {
-        modes.registerTestProtocol();
-    } else {
-        return false;
+// The option that element 1 names, when the argument list has exactly two elements.
+const RunOption* selectedOption(const Arguments& args) {
+    if (args.size() != 2) return nullptr;
+    for (const RunOption& option : kRunOptions) {
+        if (args[1] == option.text) return &option;
     }
-    return true;
+    return nullptr;
+}
+
+void runMode(RunMode mode, RunModes& modes) {
+    switch (mode) {
+        case RunMode::healthCheck:
+            return modes.healthCheck();
+        case RunMode::installOnly:
+            return modes.prepare(false);
+        case RunMode::updateOnly:
+            return modes.prepare(true);
+        case RunMode::selfTest:
+            return modes.selfTest();
+        case RunMode::steamCheck:
+            return modes.steamCheck();
+        case RunMode::inspect:
+            return modes.inspect();
+        case RunMode::registerTestProtocol:
+            return modes.registerTestProtocol();
+    }
 }
 
 }  // namespace
 
 void run(const Arguments& args, RunModes& modes) {
-    if (args.size() == 2 && selectOption(args[1], modes)) return;
+    if (const RunOption* option = selectedOption(args)) return runMode(option->mode, modes);
     check(args.size() <= 2, "只接受一个大厅连接链接");
     if (args.size() == 2) {
         const std::string ticket = parseJoinLink(args[1]);
@@ -50,11 +52,8 @@ void run(const Arguments& args, RunModes& modes) {
 }
 
 bool reportsToErrorFile(const Arguments& args) {
-    if (args.size() != 2) return false;
-    for (std::wstring_view option : kErrorFileOptions) {
-        if (args[1] == option) return true;
-    }
-    return false;
+    const RunOption* option = selectedOption(args);
+    return option != nullptr && option->reportsToErrorFile;
 }
 
 int runProgram(const Arguments& args, RunModes& modes, const ProgramLocations& locations, Desktop& desktop) {

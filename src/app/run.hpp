@@ -1,12 +1,34 @@
 #pragma once
+// run, and the RunModes seam: ProductModes (product_modes.cpp), fake RecordingModes (tests/app/run_test.cpp).
 
 #include "app/desktop.hpp"
 #include "update/program_locations.hpp"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel {
+
+// The run modes that an option selects (element 1 of an argument list of exactly two elements).
+enum class RunMode { healthCheck, installOnly, updateOnly, selfTest, steamCheck, inspect, registerTestProtocol };
+
+struct RunOption {
+    std::wstring_view text;  // matched exactly, letter case included
+    RunMode mode;
+    bool reportsToErrorFile;  // a failure goes to "native-check-error.json", never to a message box
+};
+
+// Every option, in the order `run` compares them.
+inline constexpr RunOption kRunOptions[] = {
+    {L"--health-check", RunMode::healthCheck, true},
+    {L"--install-only", RunMode::installOnly, true},
+    {L"--update-only", RunMode::updateOnly, true},
+    {L"--self-test", RunMode::selfTest, true},
+    {L"--steam-check", RunMode::steamCheck, true},
+    {L"--inspect", RunMode::inspect, true},
+    {L"--register-test-protocol", RunMode::registerTestProtocol, false},
+};
 
 // What each run mode does. The program entry supplies the product's modes; tests supply others.
 class RunModes {
