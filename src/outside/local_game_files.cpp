@@ -1,7 +1,7 @@
 #include "outside/local_game_files.hpp"
 
+#include <cstddef>
 #include <fstream>
-#include <iterator>
 
 namespace quorvel {
 namespace {
@@ -17,7 +17,14 @@ std::optional<std::string> LocalGameFiles::readWhole(const std::filesystem::path
     if (!representable(path) || !isRegularFile(path)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // istream::read turns a failing read of the stream buffer (libstdc++ throws from underflow)
+    // into badbit; reading through istreambuf_iterator would let that exception out instead.
+    std::string bytes;
+    char chunk[16 * 1024];
+    do {
+        in.read(chunk, sizeof(chunk));
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    } while (in);
     if (in.bad()) return std::nullopt;
     return bytes;
 }

@@ -1,7 +1,7 @@
 #include "game/steam_discovery.hpp"
-#include "common/error.hpp"
 #include "common/text.hpp"
 #include "support/fake_steam.hpp"
+#include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -86,21 +86,8 @@ TEST(LibraryFolders, HandlesLongValuesAndManyKeys) {
 }
 
 TEST(LibraryFolders, IllFormedUtf8FailsTheWholeList) {
-    try {
-        libraryFolders("\"path\" \"C:\\\\ok\" \"path\" \"D:\\\\bad\xC0\xAF\"");
-        FAIL() << "accepted ill-formed UTF-8";
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "Invalid UTF-8");
-    }
-}
-
-std::string failureOf(const auto& action) {
-    try {
-        action();
-    } catch (const UserError& e) {
-        return e.what();
-    }
-    return "(no failure)";
+    EXPECT_EQ(testing::messageOf([] { libraryFolders("\"path\" \"C:\\\\ok\" \"path\" \"D:\\\\bad\xC0\xAF\""); }),
+              "Invalid UTF-8");
 }
 
 // A Steam folder and libraries in a temp folder; any of them can hold the game.
@@ -144,8 +131,8 @@ protected:
 TEST_F(DotaDiscovery, NoSteamFailsWithoutReadingTheLibraryList) {
     for (const std::optional<std::wstring>& value : {std::optional<std::wstring>(), std::optional<std::wstring>(L"")}) {
         registry.path = value;
-        EXPECT_EQ(failureOf([&] { findSteamPath(registry); }), kSteamNotFound);
-        EXPECT_EQ(failureOf([&] { findDotaRoot(registry, files); }), kSteamNotFound);
+        EXPECT_EQ(testing::messageOf([&] { findSteamPath(registry); }), kSteamNotFound);
+        EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), kSteamNotFound);
         EXPECT_TRUE(files.accesses.empty());
     }
 }
@@ -188,21 +175,21 @@ TEST_F(DotaDiscovery, WithoutALibraryListOnlyTheSteamFolderIsTried) {
 
     fs::remove_all(dir / "Steam");
     files.accesses.clear();
-    EXPECT_EQ(failureOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
+    EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
     EXPECT_EQ(regularFileChecks().size(), 1u);
 }
 
 TEST_F(DotaDiscovery, NoInstallationAnywhereFails) {
     writeLibraryList({dir / "First", dir / "Second"}, "\"path\" \"\"\n");
     fs::create_directories(dotaFolder(dir / "Second"));
-    EXPECT_EQ(failureOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
+    EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
     EXPECT_EQ(regularFileChecks().size(), 3u);
 }
 
 TEST_F(DotaDiscovery, IllFormedUtf8InALibraryPathFailsBeforeAnyCandidateIsTried) {
     installDota(dir / "Steam");
     testing::writeFile(dir / "Steam" / "steamapps" / "libraryfolders.vdf", "\"path\" \"D:\\\\\xFF\"");
-    EXPECT_EQ(failureOf([&] { findDotaRoot(registry, files); }), "Invalid UTF-8");
+    EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), "Invalid UTF-8");
     EXPECT_TRUE(regularFileChecks().empty());
 }
 
@@ -241,7 +228,22 @@ TEST_F(DotaDiscovery, AnExecutableLinkCountsAsTheFileItNames) {
     fs::create_symlink(dir / "absent.exe", executable(dir / "Dangling"));
     EXPECT_EQ(findDotaRoot(registry, files), fs::canonical(dotaFolder(dir / "Steam")));
     registry.path = (dir / "Dangling").wstring();
-    EXPECT_EQ(failureOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
+    EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
+}
+
+TEST_F(DotaDiscovery, ALibraryListThatOpensButCannotBeReadCountsAsEmpty) {
+    // Opening /proc/self/mem succeeds; reading at offset 0 fails with EIO.
+    const fs::path list = dir / "Steam" / "steamapps" / "libraryfolders.vdf";
+    fs::create_directories(list.parent_path());
+    fs::create_symlink("/proc/self/mem", list);
+    EXPECT_EQ(files.local.readWhole(list), std::nullopt);
+
+    installDota(dir / "Steam");
+    EXPECT_EQ(findDotaRoot(registry, files), fs::canonical(dotaFolder(dir / "Steam")));
+    fs::remove_all(dotaFolder(dir / "Steam"));
+    files.accesses.clear();
+    EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
+    EXPECT_EQ(regularFileChecks(), std::vector<std::string>{executable(dir / "Steam").generic_string()});
 }
 #endif
 
