@@ -20,7 +20,9 @@ std::string toNarrow(std::wstring_view wide);
 // message whose bytes may have come from outside.
 std::wstring toWideLenient(std::string_view utf8);
 
-// Copy with every unit folded by the platform's lower-case mapping.
+// Copy with every UTF-16 unit folded by Unicode's simple lower-case mapping: CharLowerBuffW one unit
+// at a time on Windows; towlower_l in the C.UTF-8 locale elsewhere, where letters beyond U+FFFF
+// stay unchanged because Windows never folds a surrogate pair.
 std::wstring lowerCopy(std::wstring_view text);
 
 }  // namespace quorvel
