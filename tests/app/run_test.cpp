@@ -3,6 +3,7 @@
 #include "common/error.hpp"
 #include "common/text.hpp"
 #include "support/fakes.hpp"
+#include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -69,12 +70,8 @@ TEST(Run, OptionsAreExactAndOnlyAlone) {
     };
     for (const Arguments& args : asLinks) {
         RecordingModes modes;
-        try {
-            run(args, modes);
-            ADD_FAILURE() << toNarrow(args[1]) << " ran a mode";
-        } catch (const UserError& e) {
-            EXPECT_STREQ(e.what(), "连接链接无效，请使用大厅生成的链接");
-        }
+        EXPECT_EQ(testing::messageOf([&] { run(args, modes); }), "连接链接无效，请使用大厅生成的链接")
+            << toNarrow(args[1]);
         EXPECT_TRUE(modes.calls.empty());
     }
 
@@ -85,12 +82,7 @@ TEST(Run, OptionsAreExactAndOnlyAlone) {
     };
     for (const Arguments& args : tooMany) {
         RecordingModes modes;
-        try {
-            run(args, modes);
-            ADD_FAILURE() << "ran a mode";
-        } catch (const UserError& e) {
-            EXPECT_STREQ(e.what(), "只接受一个大厅连接链接");
-        }
+        EXPECT_EQ(testing::messageOf([&] { run(args, modes); }), "只接受一个大厅连接链接");
         EXPECT_TRUE(modes.calls.empty());
     }
 }

@@ -1,6 +1,7 @@
 #include "launch/steam_account.hpp"
 #include "common/error.hpp"
 #include "support/fake_steam.hpp"
+#include "support/message_of.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,11 @@ namespace {
 constexpr const char* kLogIn = "请先在 Steam 登录游戏账号";
 constexpr const char* kMismatch = "Steam 当前账号与大厅登录账号不同，请切换为同一个账号后重试。";
 
+// The text `action` returns, or the message it fails with.
 std::string outcome(const auto& action) {
-    try {
-        return action();
-    } catch (const UserError& e) {
-        return e.what();
-    }
+    std::string value;
+    const std::string failure = testing::messageOf([&] { value = action(); });
+    return failure == "(no failure)" ? value : failure;
 }
 
 TEST(SteamAccount, ActiveSteamIdFromTheAccountNumber) {
@@ -42,12 +42,9 @@ TEST(SteamAccount, CheckComparesTheTextExactly) {
     testing::FakeSteamRegistry registry;
     registry.account = 22202;
     const auto check = [&](const std::string& steamId) {
-        return outcome([&] {
-            checkSteamAccount(registry, steamId);
-            return std::string("ok");
-        });
+        return testing::messageOf([&] { checkSteamAccount(registry, steamId); });
     };
-    EXPECT_EQ(check("76561197960287930"), "ok");
+    EXPECT_EQ(check("76561197960287930"), "(no failure)");
     for (const char* other :
          {"76561197960287931", "076561197960287930", "76561197960287930 ", "+76561197960287930", ""}) {
         EXPECT_EQ(check(other), kMismatch) << other;

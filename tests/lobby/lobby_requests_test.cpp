@@ -1,6 +1,7 @@
 #include "lobby/lobby_requests.hpp"
 #include "common/error.hpp"
 #include "support/fake_http_transport.hpp"
+#include "support/message_of.hpp"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +34,7 @@ TEST_F(LobbyRequestsTest, EntryRequestsPostTheTicketAndReturnTheAnswerUnvalidate
 TEST_F(LobbyRequestsTest, EntryRequestFailuresReachTheCallerUnchanged) {
     transport.status = 404;
     transport.body = R"({"error":{"message":"连接已过期"}})";
-    try {
-        requestEntry(lobby, kTicket, L"context");
-        FAIL() << "accepted";
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "连接已过期");
-    }
+    EXPECT_EQ(testing::messageOf([&] { requestEntry(lobby, kTicket, L"context"); }), "连接已过期");
     transport = FakeHttpTransport{};
     transport.body = "<html>";
     EXPECT_THROW(requestEntry(lobby, kTicket, L"consume"), json::parse_error);

@@ -1,5 +1,5 @@
 #include "update/file_helpers.hpp"
-#include "common/error.hpp"
+#include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -8,15 +8,6 @@ namespace quorvel {
 namespace {
 
 using testing::TempDir;
-
-std::string failureOf(const std::filesystem::path& path) {
-    try {
-        readExecutableFile(path);
-    } catch (const UserError& e) {
-        return e.what();
-    }
-    return "(read)";
-}
 
 TEST(ReadExecutableFile, ReadsFilesFromOneByteToEightMebibytes) {
     TempDir dir;
@@ -34,8 +25,8 @@ TEST(ReadExecutableFile, RejectsEmptyAndOversizedFiles) {
     TempDir dir;
     testing::writeFile(dir / "empty", "");
     testing::writeFile(dir / "over", std::string(kMaxExecutableBytes + 1, 'x'));
-    EXPECT_EQ(failureOf(dir / "empty"), "更新文件大小异常");
-    EXPECT_EQ(failureOf(dir / "over"), "更新文件大小异常");
+    EXPECT_EQ(testing::messageOf([&] { readExecutableFile(dir / "empty"); }), "更新文件大小异常");
+    EXPECT_EQ(testing::messageOf([&] { readExecutableFile(dir / "over"); }), "更新文件大小异常");
 }
 
 TEST(ReadExecutableFile, MissingFileFailsWithTheFileSystemError) {
@@ -74,12 +65,7 @@ TEST(WriteFileReplacing, FailedMoveLeavesTheTargetAsItWas) {
     // A non-empty folder in the target's place cannot be replaced by a file.
     const auto target = dir / "blocked";
     testing::writeFile(target / "inside", "kept");
-    try {
-        writeFileReplacing(target, "new");
-        ADD_FAILURE() << "wrote over a folder";
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "无法保存更新文件");
-    }
+    EXPECT_EQ(testing::messageOf([&] { writeFileReplacing(target, "new"); }), "无法保存更新文件");
     EXPECT_EQ(testing::readFile(target / "inside"), "kept");
 }
 
@@ -87,12 +73,7 @@ TEST(WriteFileReplacing, UnwritablePartFails) {
     TempDir dir;
     // The ".part" twin's name is taken by a folder, so it cannot be opened for writing.
     std::filesystem::create_directories(dir / "target.part");
-    try {
-        writeFileReplacing(dir / "target", "data");
-        ADD_FAILURE() << "wrote";
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "无法写入更新文件");
-    }
+    EXPECT_EQ(testing::messageOf([&] { writeFileReplacing(dir / "target", "data"); }), "无法写入更新文件");
     EXPECT_FALSE(std::filesystem::exists(dir / "target"));
 }
 

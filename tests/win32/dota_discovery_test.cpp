@@ -1,9 +1,10 @@
 // Steam and Dota discovery on real folders of the prefix, with Steam's registry value sandboxed.
-#include "common/error.hpp"
+#include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
 #include "game/steam_discovery.hpp"
 #include "outside/local_game_files.hpp"
 #include "outside/steam_registry_win32.hpp"
+#include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
@@ -67,14 +68,7 @@ TEST_F(DotaDiscoveryWin32, FindsTheSecondLibraryInTheFileSystemsSpelling) {
 }
 
 TEST_F(DotaDiscoveryWin32, NoSteamAndNoDota) {
-    const auto failure = [&] {
-        try {
-            findDotaRoot(registry, files);
-        } catch (const UserError& e) {
-            return std::string(e.what());
-        }
-        return std::string("(found)");
-    };
+    const auto failure = [&] { return testing::messageOf([&] { findDotaRoot(registry, files); }); };
     EXPECT_EQ(failure(), kSteamNotFound);
     testing::TempDir dir;
     registerSteam(dir / "Steam", "\"path\" \"" + escaped(dir / "Nowhere") + "\"");
@@ -101,8 +95,8 @@ bool startUnixProgram(const std::wstring& program, const std::wstring& arguments
                         &startup, &process)) {
         return false;
     }
-    if (process.hThread != nullptr) CloseHandle(process.hThread);
-    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+    const ScopedKernelHandle thread(process.hThread);
+    const ScopedKernelHandle owned(process.hProcess);
     return true;
 }
 
