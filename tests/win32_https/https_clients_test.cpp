@@ -1,10 +1,10 @@
 // The WinHTTP clients against the local lobby simulator (HTTPS with a CA trusted only in the test prefix).
-#include "common/error.hpp"
 #include "common/http_transport_win32.hpp"
 #include "common/tick_clock.hpp"
 #include "lobby/lobby_client.hpp"
 #include "lobby/lobby_requests.hpp"
 #include "support/lobby_simulator_win32.hpp"
+#include "support/message_of.hpp"
 #include "update/update_client.hpp"
 
 #include <gtest/gtest.h>
@@ -27,24 +27,14 @@ protected:
     LobbyAccess lobby{transport, simulator.host()};
     UpdateAccess updates{transport, ticks, simulator.host()};
 
-    std::string lobbyFailure(const std::wstring& endpoint = L"context") {
-        try {
-            postLobby(lobby, endpoint, json{{"ticket", kTicket}});
-        } catch (const UserError& e) {
-            return e.what();
-        } catch (const json::exception& e) {
-            return std::string("json: ") + e.what();
-        }
-        return "(ok)";
+    // The message postLobby failed with (of the shared error, or of the `Failure` kind).
+    template <typename Failure = UserError>
+    std::string lobbyFailure() {
+        return testing::messageOf<Failure>([&] { postLobby(lobby, L"context", json{{"ticket", kTicket}}); });
     }
 
     std::string updateFailure(const std::wstring& path, std::size_t maxBytes = kMaxManifestBytes) {
-        try {
-            fetchUpdateFile(updates, path, maxBytes);
-        } catch (const UserError& e) {
-            return e.what();
-        }
-        return "(ok)";
+        return testing::messageOf([&] { fetchUpdateFile(updates, path, maxBytes); });
     }
 };
 
@@ -92,7 +82,7 @@ TEST_F(HttpsClientsTest, LobbyRedirectsAndErrorsAreFailures) {
     EXPECT_EQ(lobbyFailure(), "大厅请求失败 (HTTP 302)");
     EXPECT_EQ(lobbyFailure(), "房间已关闭");
     EXPECT_EQ(lobbyFailure(), "大厅请求失败 (HTTP 404)");
-    EXPECT_EQ(lobbyFailure().rfind("json: [json.exception.parse_error.101]", 0), 0u);
+    EXPECT_EQ(lobbyFailure<json::parse_error>().rfind("[json.exception.parse_error.101]", 0), 0u);
     EXPECT_EQ(lobbyFailure(), "大厅请求未完成，请检查网络");  // hung up without an answer
 
     const json requests = simulator.requests();
@@ -107,7 +97,7 @@ TEST_F(HttpsClientsTest, LobbyAnswerLimitHoldsOverTheNetwork) {
         {{"path", "/api/entry/context"}, {"body", atLimit + " "}, {"times", 1}},
         {{"path", "/api/entry/context"}, {"mode", "endless"}, {"body", " "}, {"times", 1}},
     }));
-    EXPECT_EQ(lobbyFailure(), "(ok)");
+    EXPECT_EQ(lobbyFailure(), "(no failure)");
     EXPECT_EQ(lobbyFailure(), "大厅响应过大");
     EXPECT_EQ(lobbyFailure(), "大厅响应过大");
 }
@@ -115,25 +105,33 @@ TEST_F(HttpsClientsTest, LobbyAnswerLimitHoldsOverTheNetwork) {
 TEST_F(HttpsClientsTest, AnUntrustedCertificateEndsTheExchangeBeforeAnythingIsSent) {
     testing::SimulatedLobby impostor(false);
     const LobbyAccess lobbyImpostor{transport, impostor.host()};
-    try {
-        postLobby(lobbyImpostor, L"context", json{{"ticket", kTicket}});
-        FAIL() << "accepted";
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "大厅请求未完成，请检查网络");
-    }
+    EXPECT_EQ(testing::messageOf([&] {
+                  postLobby(lobbyImpostor, L"context", json{{"ticket", kTicket}});
+              }),
+              "大厅请求未完成，请检查网络");
     const UpdateAccess updatesImpostor{transport, ticks, impostor.host()};
-    try {
-        fetchUpdateFile(updatesImpostor, kUpdateManifestPath, kMaxManifestBytes);
-        FAIL() << "accepted";
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "更新服务暂不可用");
-    }
+    EXPECT_EQ(testing::messageOf([&] { fetchUpdateFile(updatesImpostor, kUpdateManifestPath, kMaxManifestBytes); }),
+              "更新服务暂不可用");
     EXPECT_TRUE(impostor.requests().empty());
 }
 
-TEST_F(HttpsClientsTest, ASilentLobbyTimesOut) {
-    simulator.script({{"path", "/api/entry/context"}, {"mode", "silent"}});
-    EXPECT_EQ(lobbyFailure(), "大厅请求未完成，请检查网络");
+// A server that takes the request and never answers fails it once the session's time-out has
+// passed. The clients' own time-outs (8 s, 4 s) and their messages for a failed send or receive are
+// checked natively; here a short time-out shows that WinHTTP under Wine honours it.
+TEST_F(HttpsClientsTest, ASilentServerFailsTheRequestAfterTheSessionTimeOut) {
+    simulator.script({{"mode", "silent"}});
+    const auto session = transport.openSession(L"quorvel-tests", 300);
+    ASSERT_TRUE(session);
+    const auto connection = session->connect(simulator.host());
+    ASSERT_TRUE(connection);
+    const auto request = connection->openRequest(L"GET", kUpdateManifestPath, true);
+    ASSERT_TRUE(request);
+    const std::uint64_t started = ticks.milliseconds();
+    EXPECT_FALSE(request->send(L"", {}) && request->receiveResponse());
+    const std::uint64_t elapsed = ticks.milliseconds() - started;
+    EXPECT_GE(elapsed, 250u);
+    EXPECT_LT(elapsed, 4'000u);
+    EXPECT_EQ(simulator.requests().size(), 1u);  // the server got the request and stayed silent
 }
 
 TEST_F(HttpsClientsTest, ProgressReportsNeverFailWhateverTheLobbyDoes) {
@@ -193,11 +191,6 @@ TEST_F(HttpsClientsTest, UpdateRedirectsErrorsAndHangUpsAreFailures) {
     EXPECT_EQ(updateFailure(kUpdateManifestPath), "更新响应过大");
     EXPECT_EQ(updateFailure(kUpdateManifestPath), "更新服务暂不可用");  // hung up without an answer
     EXPECT_EQ(simulator.requests().size(), 4u);                         // the redirect was not followed
-}
-
-TEST_F(HttpsClientsTest, ASilentUpdateHostTimesOut) {
-    simulator.script({{"mode", "silent"}});
-    EXPECT_EQ(updateFailure(kUpdateManifestPath), "更新服务暂不可用");
 }
 
 }  // namespace
