@@ -1,4 +1,5 @@
 #pragma once
+// Desktop seam: Win32Desktop (desktop_win32.cpp), fake RecordingDesktop (support/fakes.hpp).
 
 #include <string>
 

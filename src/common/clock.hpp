@@ -1,4 +1,5 @@
 #pragma once
+// Clock seam: SystemClock (clock_posix.cpp, clock_win32.cpp), fake FakeClock (support/fakes.hpp).
 
 namespace quorvel {
 

@@ -1,4 +1,5 @@
 #pragma once
+// TickClock seam: SystemTickClock (tick_clock_{posix,win32}.cpp), fake FakeTickClock (support/fake_http_transport.hpp).
 
 #include <cstdint>
 

@@ -1,4 +1,5 @@
 #pragma once
+// GameFiles seam: LocalGameFiles (local_game_files*.cpp), fake RecordingGameFiles (support/fake_steam.hpp).
 
 #include <filesystem>
 #include <istream>

@@ -1,4 +1,5 @@
 #pragma once
+// SteamRegistry seam: Win32SteamRegistry (steam_registry_win32.cpp), fake FakeSteamRegistry (support/fake_steam.hpp).
 
 #include <cstdint>
 #include <optional>

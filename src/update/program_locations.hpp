@@ -1,4 +1,5 @@
 #pragma once
+// ProgramLocations seam: Win32ProgramLocations (program_locations_win32.cpp), fake FakeLocations (support/fakes.hpp).
 
 #include <filesystem>
 
