@@ -6,6 +6,12 @@
 #include "app/run.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
+#include "launch/steam_engine.hpp"
+#include "outside/local_game_files.hpp"
+#include "outside/locked_file_win32.hpp"
+#include "outside/module_loader_win32.hpp"
+#include "outside/process_environment_win32.hpp"
+#include "outside/steam_registry_win32.hpp"
 #include "update/program_locations_win32.hpp"
 
 #include <windows.h>
@@ -20,6 +26,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         desktop.showError(quorvel::toWideLenient(failure.what()));
         return 1;
     }
-    quorvel::ProductModes modes(locations, desktop);
+    quorvel::Win32SteamRegistry steamRegistry;
+    quorvel::LocalGameFiles gameFiles;
+    quorvel::Win32LockedFileOpener lockedFiles;
+    quorvel::Win32ProcessEnvironment environment;
+    quorvel::Win32ModuleLoader modules;
+    const quorvel::SteamEngineAccess steamEngine{steamRegistry, gameFiles, lockedFiles, environment, modules};
+    quorvel::ProductModes modes(locations, desktop, steamEngine);
     return quorvel::runProgram(args, modes, locations, desktop);
 }

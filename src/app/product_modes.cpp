@@ -1,6 +1,7 @@
 #include "app/product_modes.hpp"
 
 #include "app/diagnostics.hpp"
+#include "app/steam_check.hpp"
 #include "common/error.hpp"
 
 namespace quorvel {
@@ -22,7 +23,7 @@ void ProductModes::selfTest() {
     notAvailable("--self-test");
 }
 void ProductModes::steamCheck() {
-    notAvailable("--steam-check");
+    runSteamCheck(steamEngine_, locations_);
 }
 void ProductModes::inspect() {
     notAvailable("--inspect");

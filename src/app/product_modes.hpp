@@ -2,6 +2,7 @@
 
 #include "app/desktop.hpp"
 #include "app/run.hpp"
+#include "launch/steam_engine.hpp"
 #include "update/program_locations.hpp"
 
 namespace quorvel {
@@ -9,7 +10,8 @@ namespace quorvel {
 // The run modes of the shipped program, over the platform's implementations of the seams.
 class ProductModes final : public RunModes {
 public:
-    ProductModes(const ProgramLocations& locations, Desktop& desktop) : locations_(locations), desktop_(desktop) {}
+    ProductModes(const ProgramLocations& locations, Desktop& desktop, const SteamEngineAccess& steamEngine)
+        : locations_(locations), desktop_(desktop), steamEngine_(steamEngine) {}
 
     void healthCheck() override;
     void prepare(bool checkForUpdates) override;
@@ -20,8 +22,9 @@ public:
     void join(const std::string& ticket, const std::wstring* link) override;
 
 private:
-    [[maybe_unused]] const ProgramLocations& locations_;
+    const ProgramLocations& locations_;
     [[maybe_unused]] Desktop& desktop_;
+    const SteamEngineAccess& steamEngine_;
 };
 
 }  // namespace quorvel

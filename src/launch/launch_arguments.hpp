@@ -1,0 +1,40 @@
+#pragma once
+// Starting Dota through Steam's launcher: the argument list, the quoting of a command line, the
+// launcher's place and the program start.
+
+#include "common/clock.hpp"
+#include "outside/program_starter.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+inline constexpr const char* kSteamLauncherMissing = "Steam 启动程序不存在";
+inline constexpr const char* kLaunchFailed = "无法通过 Steam 启动 Dota";
+
+// `text` in double quotes such that the platform's split gives back exactly `text`: backslashes
+// are doubled only before a quote or the closing quote, quotes are escaped. Even an empty or
+// plain text is quoted.
+std::wstring quoteArgument(std::wstring_view text);
+
+// The program path and each argument quoted and joined by single spaces.
+std::wstring buildCommandLine(const std::filesystem::path& program, const std::vector<std::wstring>& arguments);
+
+// -applaunch 570 [-tools -addon <addon>] +connect <server>. Validates `entry` again against
+// `clock`, so an Entry that expired since fails with its message.
+std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock);
+
+// steam.exe in the Steam folder, which must be a regular file (links followed); fails with
+// kSteamLauncherMissing, or the file-system error when its status cannot be read.
+std::filesystem::path findSteamLauncher(const std::filesystem::path& steamFolder);
+
+// Starts `program` with `arguments` in the program's own folder and returns at once; fails with
+// kLaunchFailed.
+void launchProgram(ProgramStarter& starter, const std::filesystem::path& program,
+                   const std::vector<std::wstring>& arguments);
+
+}  // namespace quorvel
