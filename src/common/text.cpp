@@ -103,6 +103,25 @@ std::wstring toWideLenient(std::string_view utf8) {
     return decode<true>(utf8);
 }
 
+std::wstring fromUtf16(std::u16string_view units) {
+    std::wstring out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t unit = units[i];
+        if constexpr (!kUtf16) {
+            if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size()) {
+                const char32_t low = units[i + 1];
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        out.push_back(static_cast<wchar_t>(unit));
+    }
+    return out;
+}
+
 std::string toNarrow(std::wstring_view wide) {
     std::string out;
     out.reserve(wide.size());

@@ -20,6 +20,11 @@ std::string toNarrow(std::wstring_view wide);
 // message whose bytes may have come from outside.
 std::wstring toWideLenient(std::string_view utf8);
 
+// UTF-16 units (as another process hands them over) as a wide string: unchanged on Windows;
+// elsewhere each surrogate pair becomes its code point and an unpaired surrogate stays as its
+// unit value, so nothing is lost or replaced on either side.
+std::wstring fromUtf16(std::u16string_view units);
+
 // Copy with every unit folded by the platform's lower-case mapping.
 std::wstring lowerCopy(std::wstring_view text);
 

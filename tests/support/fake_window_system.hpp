@@ -1,0 +1,79 @@
+#pragma once
+// FakeWindowSystem: scripted top-level windows and foreground state, every action recorded;
+// RecordingSleeper: counts the waits instead of waiting.
+
+#include "common/sleeper.hpp"
+#include "outside/window_system.hpp"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+struct FakeWindowSystem final : WindowSystem {
+    // Script.
+    std::vector<WindowInfo> windows;  // enumeration order; a test changes it between passes
+    std::set<WindowHandle> minimised;
+    WindowHandle foreground = 0;
+    std::uint32_t callerThread = 1;
+    std::set<std::uint32_t> refusedAttachments;  // attaching to these threads fails
+    // Whether each setForegroundWindow brings its window forward, in call order; once the list is
+    // used up, `foregroundByDefault` decides.
+    std::deque<bool> foregroundResults;
+    bool foregroundByDefault = true;
+
+    // Record of the actions: "enumerate", "restore 7", "setForeground 7", "peek", "attach 12",
+    // "detach 12", "close 7" (and whatever else shares the log, such as a sleeper's waits).
+    std::vector<std::string> calls;
+
+    std::vector<WindowInfo> topLevelWindows() override {
+        calls.push_back("enumerate");
+        return windows;
+    }
+    bool isMinimised(WindowHandle window) override { return minimised.contains(window); }
+    void restore(WindowHandle window) override {
+        calls.push_back("restore " + std::to_string(window));
+        minimised.erase(window);
+    }
+    WindowHandle foregroundWindow() override { return foreground; }
+    void setForegroundWindow(WindowHandle window) override {
+        calls.push_back("setForeground " + std::to_string(window));
+        bool takes = foregroundByDefault;
+        if (!foregroundResults.empty()) {
+            takes = foregroundResults.front();
+            foregroundResults.pop_front();
+        }
+        if (takes) foreground = window;
+    }
+    std::uint32_t ownerThread(WindowHandle window) override {
+        for (const WindowInfo& info : windows) {
+            if (info.handle == window && window != 0) return info.ownerThread;
+        }
+        return 0;
+    }
+    std::uint32_t currentThread() override { return callerThread; }
+    void peekMessage() override { calls.push_back("peek"); }
+    bool attachInput(std::uint32_t thread, bool attach) override {
+        calls.push_back((attach ? "attach " : "detach ") + std::to_string(thread));
+        return !attach || !refusedAttachments.contains(thread);
+    }
+    void postClose(WindowHandle window) override { calls.push_back("close " + std::to_string(window)); }
+};
+
+struct RecordingSleeper final : Sleeper {
+    std::vector<std::uint32_t> waits;
+    std::vector<std::string>* log = nullptr;               // also gets "sleep <ms>" when set
+    std::function<void(std::size_t sleepNumber)> onSleep;  // runs after each wait is recorded (1 = first)
+
+    void sleep(std::uint32_t milliseconds) override {
+        waits.push_back(milliseconds);
+        if (log != nullptr) log->push_back("sleep " + std::to_string(milliseconds));
+        if (onSleep) onSleep(waits.size());
+    }
+};
+
+}  // namespace quorvel::testing
