@@ -44,6 +44,23 @@ void writeSteamPath(const std::optional<std::wstring>& value) {
     }
 }
 
+// Waits for one of `handles` while dispatching this thread's messages; its index, or -1 after
+// `timeoutMs`.
+int waitAnswering(std::initializer_list<HANDLE> handles, unsigned long timeoutMs) {
+    const std::vector<HANDLE> list(handles);
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD result =
+            MsgWaitForMultipleObjects(static_cast<DWORD>(list.size()), list.data(), FALSE, left, QS_ALLINPUT);
+        if (result < WAIT_OBJECT_0 + list.size()) return static_cast<int>(result - WAIT_OBJECT_0);
+        if (result != WAIT_OBJECT_0 + list.size()) return -1;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+}
+
 template <typename Function>
 Function wineExport(const wchar_t* module, const char* name) {
     const HMODULE loaded = GetModuleHandleW(module);
@@ -55,6 +72,13 @@ Function wineExport(const wchar_t* module, const char* name) {
 
 std::filesystem::path standInPath() {
     return buildFolder() / "stand-ins" / "dota2.exe";
+}
+
+std::filesystem::path installStandIn(const std::filesystem::path& dotaRoot) {
+    const std::filesystem::path exe = dotaRoot / "game" / "bin" / "win64" / "dota2.exe";
+    std::filesystem::create_directories(exe.parent_path());
+    std::filesystem::copy_file(standInPath(), exe, std::filesystem::copy_options::overwrite_existing);
+    return exe;
 }
 
 OutsideWorldLock::OutsideWorldLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\QuorvelTestOutsideWorld")) {
@@ -82,8 +106,14 @@ PrefixSteamRegistration::~PrefixSteamRegistration() {
     }
 }
 
-StandInDota::StandInDota(const std::wstring& arguments, const std::filesystem::path& exe)
-    : commandLine_(L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" " + arguments)) {
+StandInDota::StandInDota(const std::wstring& arguments, const std::filesystem::path& exe) {
+    static int counter = 0;
+    const std::wstring readyName =
+        L"Local\\QuorvelStandInReady-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    ready_.reset(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+    if (!ready_) throw std::runtime_error("cannot create the stand-in's ready event");
+    commandLine_ =
+        L"\"" + exe.wstring() + L"\" " + arguments + (arguments.empty() ? L"" : L" ") + L"--ready-event " + readyName;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
@@ -97,18 +127,24 @@ StandInDota::StandInDota(const std::wstring& arguments, const std::filesystem::p
 }
 
 StandInDota::~StandInDota() {
+    end();
+}
+
+void StandInDota::end() {
+    if (!process_) return;
     if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_.get(), 99);
         WaitForSingleObject(process_.get(), 10'000);
     }
+    process_.reset();
 }
 
 bool StandInDota::waitUntilReady(unsigned long timeoutMs) const {
-    return WaitForInputIdle(process_.get(), timeoutMs) == 0;
+    return waitAnswering({ready_.get(), process_.get()}, timeoutMs) == 0;
 }
 
 std::optional<unsigned long> StandInDota::waitForExit(unsigned long timeoutMs) const {
-    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    if (waitAnswering({process_.get()}, timeoutMs) != 0) return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_.get(), &code);
     return code;

@@ -18,6 +18,10 @@ namespace quorvel::testing {
 // The stand-in as the Windows build made it (build/windows/stand-ins/dota2.exe).
 std::filesystem::path standInPath();
 
+// Copies the stand-in into `dotaRoot` as the game's executable (game/bin/win64/dota2.exe) and
+// returns its path.
+std::filesystem::path installStandIn(const std::filesystem::path& dotaRoot);
+
 // Held by every test that starts a dota2.exe, that needs none running, or that changes Steam's
 // registration in the prefix: test programs run side by side in one prefix, and a census sees
 // every process in it. A named mutex, so it serialises across processes; one whose holder died
@@ -48,7 +52,9 @@ private:
 };
 
 // One running stand-in, started with `arguments` (already quoted, appended to the quoted program
-// path). Ended with TerminateProcess at the end if it still runs.
+// path) and a --ready-event of its own. Ended with TerminateProcess at the end if it still runs.
+// Its waits keep answering messages sent to this thread: closing or activating a window sends
+// messages to other programs' windows, and a thread that does not answer stalls the sender.
 class StandInDota {
 public:
     explicit StandInDota(const std::wstring& arguments, const std::filesystem::path& exe = standInPath());
@@ -60,12 +66,16 @@ public:
     HANDLE process() const { return process_.get(); }
     // The whole command line it was started with.
     const std::wstring& commandLine() const { return commandLine_; }
-    // Waits until it has made its windows and waits for messages; false after `timeoutMs`.
+    // Waits until it has made and shown its windows; false when it ended first or after
+    // `timeoutMs`.
     bool waitUntilReady(unsigned long timeoutMs = 20'000) const;
     // Its exit code once it ended within `timeoutMs`; nothing if it still runs.
     std::optional<unsigned long> waitForExit(unsigned long timeoutMs) const;
+    // Terminates it, waits for the end and lets go of it, so that its process id names nothing.
+    void end();
 
 private:
+    ScopedKernelHandle ready_;
     ScopedKernelHandle process_;
     std::uint32_t pid_ = 0;
     std::wstring commandLine_;

@@ -21,10 +21,15 @@ protected:
         if (!testing::haveDisplay()) GTEST_SKIP() << "Wine makes windows only with an X display (set DISPLAY)";
     }
 
+    // The stand-in's own windows: Wine gives every GUI process hidden helper windows as well.
     std::vector<WindowInfo> windowsOf(std::uint32_t pid) {
         std::vector<WindowInfo> found;
         for (WindowInfo& window : windows.topLevelWindows()) {
-            if (window.ownerPid == pid) found.push_back(std::move(window));
+            wchar_t className[64] = {};
+            GetClassNameW(reinterpret_cast<HWND>(window.handle), className, 64);
+            if (window.ownerPid == pid && std::wstring(className) == L"QuorvelDotaStandIn") {
+                found.push_back(std::move(window));
+            }
         }
         return found;
     }

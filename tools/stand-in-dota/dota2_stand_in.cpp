@@ -26,11 +26,11 @@ struct Options {
     bool hidden = false;
     bool ignoreClose = false;
     std::wstring record;
+    std::wstring readyEvent;
     UINT exitAfterMs = 0;
 };
 
 Options options;
-int openWindows = 0;
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -68,6 +68,8 @@ bool parse(const std::vector<std::wstring>& arguments) {
             options.titles.push_back(arguments[++i]);
         } else if (argument == L"--record" && hasValue) {
             options.record = arguments[++i];
+        } else if (argument == L"--ready-event" && hasValue) {
+            options.readyEvent = arguments[++i];
         } else if (argument == L"--exit-after" && hasValue) {
             options.exitAfterMs = static_cast<UINT>(std::wcstoul(arguments[++i].c_str(), nullptr, 10));
         } else if (argument == L"--no-window") {
@@ -78,7 +80,8 @@ bool parse(const std::vector<std::wstring>& arguments) {
             options.hidden = true;
         } else if (argument == L"--ignore-close") {
             options.ignoreClose = true;
-        } else if (argument == L"--title" || argument == L"--record" || argument == L"--exit-after") {
+        } else if (argument == L"--title" || argument == L"--record" || argument == L"--ready-event" ||
+                   argument == L"--exit-after") {
             return false;
         }
     }
@@ -93,18 +96,16 @@ std::wstring titleOf(HWND window) {
     return title;
 }
 
+// The game closes as a whole when its window is asked to. Ending the process rather than
+// destroying the window also spares the two seconds Wine waits for a window manager that bare
+// Xvfb does not have before it lets a shown window go.
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_CLOSE:
-            record(L"close " + titleOf(window));
-            if (!options.ignoreClose) DestroyWindow(window);
-            return 0;
-        case WM_DESTROY:
-            if (--openWindows == 0) PostQuitMessage(kClosedExitCode);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_CLOSE) {
+        record(L"close " + titleOf(window));
+        if (!options.ignoreClose) finish(kClosedExitCode);
+        return 0;
     }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void openWindow(HINSTANCE instance, const std::wstring& title) {
@@ -115,7 +116,6 @@ void openWindow(HINSTANCE instance, const std::wstring& title) {
         record(L"no-window " + title);
         return;
     }
-    ++openWindows;
     if (options.hidden) return;
     ShowWindow(window, options.minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
 }
@@ -138,17 +138,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);
     for (const std::wstring& title : options.titles) openWindow(instance, title);
-    // Written once the windows exist, so that a test that sees it can look for them.
+    // Both once the windows exist, so that a test that sees them can look for the windows.
     record(std::wstring(L"start ") + GetCommandLineW());
+    if (!options.readyEvent.empty()) {
+        const ScopedKernelHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, options.readyEvent.c_str()));
+        if (ready) SetEvent(ready.get());
+    }
 
     if (options.exitAfterMs > 0) SetTimer(nullptr, 0, options.exitAfterMs, nullptr);
     MSG message;
-    for (;;) {
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got <= 0) break;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_TIMER && message.hwnd == nullptr) finish(kTimerExitCode);
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    finish(static_cast<int>(message.wParam));
+    finish(kClosedExitCode);
 }
