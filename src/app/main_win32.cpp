@@ -6,7 +6,12 @@
 #include "app/run.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
+#include "outside/local_game_files.hpp"
+#include "outside/process_table_win32.hpp"
+#include "outside/steam_registry_win32.hpp"
 #include "update/program_locations_win32.hpp"
+
+#include "build_config.hpp"
 
 #include <windows.h>
 
@@ -20,6 +25,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         desktop.showError(quorvel::toWideLenient(failure.what()));
         return 1;
     }
-    quorvel::ProductModes modes(locations, desktop);
+    quorvel::Win32SteamRegistry steamRegistry;
+    quorvel::LocalGameFiles gameFiles;
+    quorvel::Win32ProcessTable processes(quorvel::config::kWineCommandLines
+                                             ? quorvel::CommandLineReader::environmentBlockFallback
+                                             : quorvel::CommandLineReader::commandLineInformation);
+    quorvel::ProductModes modes(locations, desktop, {steamRegistry, gameFiles, processes});
     return quorvel::runProgram(args, modes, locations, desktop);
 }

@@ -25,7 +25,7 @@ void ProductModes::steamCheck() {
     notAvailable("--steam-check");
 }
 void ProductModes::inspect() {
-    notAvailable("--inspect");
+    runInspect(outside_.steamRegistry, outside_.gameFiles, outside_.processes, locations_);
 }
 void ProductModes::registerTestProtocol() {
     notAvailable("--register-test-protocol");
