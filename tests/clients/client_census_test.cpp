@@ -219,14 +219,20 @@ TEST_F(VerifyDotaClient, AcceptsTheSameFileHoweverItIsReached) {
     fs::create_hard_link(exe, temp / "hard.exe");
     runningFrom(temp / "hard.exe");
     verifyDotaClient(table, client, root);
-    fs::create_symlink(exe, temp / "link.exe");
+    EXPECT_EQ(table.openNow(), 0);
+}
+
+TEST_F(VerifyDotaClient, FollowsSymbolicLinks) {
+    std::error_code error;
+    fs::create_symlink(exe, temp / "link.exe", error);
+    if (error || !fs::exists(temp / "link.exe")) {
+        GTEST_SKIP() << "no symbolic link could be made here (Wine reports success and creates none)";
+    }
     runningFrom(temp / "link.exe");
     verifyDotaClient(table, client, root);
-    // A linked Dota root as well.
     fs::create_directory_symlink(root, temp / "root link");
     runningFrom(exe);
     verifyDotaClient(table, client, temp / "root link");
-    EXPECT_EQ(table.openNow(), 0);
 }
 
 TEST_F(VerifyDotaClient, RejectsAnotherInstanceADedicatedServerOrAnotherFile) {

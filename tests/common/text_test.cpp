@@ -77,6 +77,30 @@ TEST(ToNarrow, EncodesAndReplacesUnpairedSurrogates) {
     for (const Case& c : cases) EXPECT_EQ(toNarrow(c.input), c.expected);
 }
 
+TEST(FromUtf16, KeepsEveryUnitOrItsCodePoint) {
+    struct Case {
+        std::u16string units;
+        std::wstring utf16;  // the result on Windows
+        std::wstring utf32;  // the result elsewhere
+    };
+    const Case cases[] = {
+        {u"", L"", L""},
+        {u"dota2.exe -tools", L"dota2.exe -tools", L"dota2.exe -tools"},
+        {u"\u6E38\u620F", L"\u6E38\u620F", L"\u6E38\u620F"},
+        {{char16_t(0xD83D), char16_t(0xDE00)}, {wchar_t(0xD83D), wchar_t(0xDE00)}, {wchar_t(0x1F600)}},
+        // Unpaired surrogates stay as they are, wherever they stand.
+        {{char16_t(0xDE00), char16_t(0xD83D)}, {wchar_t(0xDE00), wchar_t(0xD83D)}, {wchar_t(0xDE00), wchar_t(0xD83D)}},
+        {{u'a', char16_t(0xD800)}, {L'a', wchar_t(0xD800)}, {L'a', wchar_t(0xD800)}},
+        {{char16_t(0xD800), char16_t(0xD800), char16_t(0xDC00)},
+         {wchar_t(0xD800), wchar_t(0xD800), wchar_t(0xDC00)},
+         {wchar_t(0xD800), wchar_t(0x10000)}},
+        {{char16_t(0xDBFF), char16_t(0xDFFF), u'\0', u'x'},
+         {wchar_t(0xDBFF), wchar_t(0xDFFF), L'\0', L'x'},
+         {wchar_t(0x10FFFF), L'\0', L'x'}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(fromUtf16(c.units), kUtf16 ? c.utf16 : c.utf32);
+}
+
 TEST(LowerCopy, FoldsEachUnit) {
     EXPECT_EQ(lowerCopy(L"DOTA2.EXE"), L"dota2.exe");
     EXPECT_EQ(lowerCopy(L"Steam\\Steam.EXE"), L"steam\\steam.exe");
