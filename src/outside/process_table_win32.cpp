@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorvel {
@@ -87,7 +88,7 @@ public:
         std::wstring path(kImageNameCapacity, L'\0');
         DWORD size = kImageNameCapacity;
         if (!QueryFullProcessImageNameW(handle_.get(), 0, path.data(), &size)) return std::nullopt;
-        path.resize(path.find(L'\0'));
+        path.resize(std::min<std::size_t>(size, path.find(L'\0')));
         return path;
     }
 
