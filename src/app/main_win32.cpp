@@ -11,8 +11,11 @@
 #include "outside/locked_file_win32.hpp"
 #include "outside/module_loader_win32.hpp"
 #include "outside/process_environment_win32.hpp"
+#include "outside/process_table_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
 #include "update/program_locations_win32.hpp"
+
+#include "build_config.hpp"
 
 #include <windows.h>
 
@@ -31,7 +34,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
     quorvel::Win32ModuleLoader modules;
-    const quorvel::SteamEngineAccess steamEngine{steamRegistry, gameFiles, lockedFiles, environment, modules};
-    quorvel::ProductModes modes(locations, desktop, steamEngine);
+    quorvel::Win32ProcessTable processes(quorvel::config::kWineCommandLines
+                                             ? quorvel::CommandLineReader::environmentBlockFallback
+                                             : quorvel::CommandLineReader::commandLineInformation);
+    const quorvel::OutsideWorld outside{steamRegistry, gameFiles, processes,
+                                        {steamRegistry, gameFiles, lockedFiles, environment, modules}};
+    quorvel::ProductModes modes(locations, desktop, outside);
     return quorvel::runProgram(args, modes, locations, desktop);
 }

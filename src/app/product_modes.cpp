@@ -23,10 +23,10 @@ void ProductModes::selfTest() {
     notAvailable("--self-test");
 }
 void ProductModes::steamCheck() {
-    runSteamCheck(steamEngine_, locations_);
+    runSteamCheck(outside_.steamEngine, locations_);
 }
 void ProductModes::inspect() {
-    notAvailable("--inspect");
+    runInspect(outside_.steamRegistry, outside_.gameFiles, outside_.processes, locations_);
 }
 void ProductModes::registerTestProtocol() {
     notAvailable("--register-test-protocol");

@@ -1,17 +1,28 @@
 #pragma once
+// ProductModes: the run modes of the shipped program over the seams the program entry made.
 
 #include "app/desktop.hpp"
 #include "app/run.hpp"
 #include "launch/steam_engine.hpp"
+#include "outside/game_files.hpp"
+#include "outside/process_table.hpp"
+#include "outside/steam_registry.hpp"
 #include "update/program_locations.hpp"
 
 namespace quorvel {
 
-// The run modes of the shipped program, over the platform's implementations of the seams.
+// What the modes reach of Steam and Dota 2; each created once by the program entry.
+struct OutsideWorld {
+    const SteamRegistry& steamRegistry;
+    GameFiles& gameFiles;
+    ProcessTable& processes;
+    SteamEngineAccess steamEngine;
+};
+
 class ProductModes final : public RunModes {
 public:
-    ProductModes(const ProgramLocations& locations, Desktop& desktop, const SteamEngineAccess& steamEngine)
-        : locations_(locations), desktop_(desktop), steamEngine_(steamEngine) {}
+    ProductModes(const ProgramLocations& locations, Desktop& desktop, const OutsideWorld& outside)
+        : locations_(locations), desktop_(desktop), outside_(outside) {}
 
     void healthCheck() override;
     void prepare(bool checkForUpdates) override;
@@ -24,7 +35,7 @@ public:
 private:
     const ProgramLocations& locations_;
     [[maybe_unused]] Desktop& desktop_;
-    const SteamEngineAccess& steamEngine_;
+    OutsideWorld outside_;
 };
 
 }  // namespace quorvel

@@ -1,5 +1,8 @@
 // The shipped TXQNativeConnector.exe, started as Windows starts it.
+#include "app/result_file.hpp"
 #include "common/text.hpp"
+#include "outside/local_game_files.hpp"
+#include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
 
@@ -8,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <thread>
+#include "build_config.hpp"
 
 namespace quorvel {
 namespace {
@@ -94,6 +98,8 @@ TEST_F(ExeTest, RejectedStartsShowTheReasonAndExitOne) {
 
 TEST_F(ExeTest, ErrorFileOptionFailureGoesToTheErrorFileNotABox) {
     // No Steam in the test prefix, so the Steam check fails whatever it is asked.
+    testing::OutsideWorldLock lock;
+    testing::PrefixSteamRegistration noSteam(std::nullopt);
     const ChildOutcome outcome = start(L"--steam-check");
     ASSERT_FALSE(outcome.timedOut);
     EXPECT_EQ(outcome.exitCode, 1u);
@@ -106,6 +112,77 @@ TEST_F(ExeTest, ErrorFileOptionFailureGoesToTheErrorFileNotABox) {
     EXPECT_TRUE(report["error"].is_string());
     EXPECT_EQ(bytes.substr(0, 3), "{\r\n");
     EXPECT_EQ(bytes.back(), '}');
+}
+
+// --inspect reads the prefix's own registry and processes, as the exe sees them.
+class InspectExeTest : public ExeTest {
+protected:
+    // A Steam folder whose library list names, in lower case, a library spelt otherwise on disk
+    // (with a name beyond ASCII) that holds the game, its executable being the stand-in.
+    void SetUp() override {
+        ExeTest::SetUp();
+        steam = world / "Steam";
+        dotaRoot = world / L"游戏库" / "SteamApps" / "common" / "Dota 2 Beta";
+        testing::installStandIn(dotaRoot);
+        std::string library;
+        for (const char c : toNarrow(lowerCopy((world / L"游戏库").wstring()))) {
+            library += c;
+            if (c == '\\') library += c;
+        }
+        testing::writeFile(steam / "steamapps" / "libraryfolders.vdf",
+                           "\"libraryfolders\"\n{\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + library + "\"\n\t}\n}\n");
+    }
+
+    testing::OutsideWorldLock lock;
+    testing::TempDir world;
+    std::filesystem::path steam;
+    std::filesystem::path dotaRoot;
+};
+
+TEST_F(InspectExeTest, WithoutSteamTheErrorFileSaysSo) {
+    testing::PrefixSteamRegistration noSteam(std::nullopt);
+    const ChildOutcome outcome = start(L"--inspect");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(filesBesideExe(), std::vector<std::string>{"native-check-error.json"});
+    EXPECT_EQ(testing::readFile(dir / "native-check-error.json"),
+              serializeResultFile({{"error", "未找到 Steam，请先安装并运行 Steam"}}));
+}
+
+TEST_F(InspectExeTest, WithNoClientRunningReportsTheRootAsTheFileSystemSpellsIt) {
+    testing::PrefixSteamRegistration registered(steam.wstring());
+    const ChildOutcome outcome = start(L"--inspect");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(filesBesideExe(), std::vector<std::string>{"native-inspect.json"});
+    const std::wstring root = LocalGameFiles().canonical(dotaRoot).wstring();
+    EXPECT_TRUE(root.ends_with(L"\\游戏库\\SteamApps\\common\\Dota 2 Beta")) << toNarrow(root);
+    EXPECT_EQ(testing::readFile(dir / "native-inspect.json"),
+              serializeResultFile({{"clients", nlohmann::json::array()}, {"dotaRoot", toNarrow(root)}}));
+}
+
+TEST_F(InspectExeTest, WithAClientRunning) {
+    testing::PrefixSteamRegistration registered(steam.wstring());
+    testing::StandInDota dota(L"-novid -tools -addon dotatxq -vconport 29001 --no-window --exit-after 60000",
+                              dotaRoot / "game" / "bin" / "win64" / "dota2.exe");
+    ASSERT_TRUE(dota.waitUntilReady());
+    const ChildOutcome outcome = start(L"--inspect");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_TRUE(outcome.boxes.empty());
+    if (config::kWineCommandLines || !testing::underWine()) {
+        EXPECT_EQ(outcome.exitCode, 0u);
+        const auto report = nlohmann::json::parse(testing::readFile(dir / "native-inspect.json"));
+        EXPECT_EQ(report["clients"],
+                  nlohmann::json::array({{{"consolePort", 29001}, {"pid", dota.pid()}, {"toolsMode", true}}}));
+        return;
+    }
+    // The shipped reader under Wine: class 60 is missing, so the census cannot read the client.
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(filesBesideExe(), std::vector<std::string>{"native-check-error.json"});
+    EXPECT_EQ(testing::readFile(dir / "native-check-error.json"),
+              serializeResultFile({{"error", "无法读取 Dota 启动参数"}}));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include "common/text.hpp"
 #include "launch/steam_engine.hpp"
 #include "stand_in_steam_client_pin.hpp"
-#include "support/prefix_steam_path_win32.hpp"
+#include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
 
@@ -51,7 +51,8 @@ protected:
 
 TEST_F(SteamCheckExe, TheShippedBuildWritesTheFailureForAnyLibraryButThePinnedOne) {
     install(testing::buildFolder() / "bin" / "TXQNativeConnector.exe");
-    const testing::PrefixSteamPath steamPath(steam);
+    const testing::OutsideWorldLock lock;
+    const testing::PrefixSteamRegistration steamPath(steam.wstring());
     const fs::path library = steam / "steamclient64.dll";
     struct Case {
         const char* name;
@@ -88,7 +89,8 @@ TEST_F(SteamCheckExe, TheShippedBuildWritesTheFailureForAnyLibraryButThePinnedOn
 TEST_F(SteamCheckExe, AStandInBuildAcceptsTheStandInAndOnlyChecks) {
     install(testing::buildFolder() / "stand-ins" / "TXQNativeConnector-standin.exe");
     fs::copy_file(testing::buildFolder() / "stand-ins" / "steamclient64.dll", steam / "steamclient64.dll");
-    const testing::PrefixSteamPath steamPath(steam);
+    const testing::OutsideWorldLock lock;
+    const testing::PrefixSteamRegistration steamPath(steam.wstring());
 
     const ChildOutcome outcome = steamCheck();
     ASSERT_FALSE(outcome.timedOut);
