@@ -15,7 +15,8 @@ inline constexpr const char* kCommandLineSplitFailed = "无法读取进程参数
 
 // The platform's split: CommandLineToArgvW on Windows (command_line_win32.cpp), the rules below
 // elsewhere (command_line_posix.cpp). Fails with kCommandLineSplitFailed when the platform
-// cannot split. The text ends at its first NUL, as the platform call sees it.
+// cannot split. The text ends at its first NUL, as the platform call sees it. An empty text gives
+// one empty argument in both builds (the platform call alone would give the caller's own path).
 std::vector<std::wstring> splitCommandLine(const std::wstring& text);
 
 // CommandLineToArgvW's rules, reimplemented: the program name runs to the first space or tab
@@ -23,7 +24,7 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& text);
 // and tabs outside quotes; 2n backslashes before a quote give n and the quote toggles quoting,
 // 2n+1 give n and a literal quote; inside quotes `""` gives a literal quote and ends the quoted
 // stretch (the older rule, which Windows' function documents). An empty text gives one empty
-// argument (the platform call gives the caller's own path there).
+// argument.
 std::vector<std::wstring> splitCommandLineByRules(std::wstring_view text);
 
 // Bounds of the command-line block's size as the probe reports it.

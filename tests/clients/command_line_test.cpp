@@ -95,10 +95,13 @@ TEST(SplitCommandLine, ReadsTheProgramNameByItsOwnRule) {
     });
 }
 
-// The platform call answers an empty text with the caller's own path; the rules cannot know it.
-TEST(SplitCommandLineByRules, GivesOneEmptyArgumentForAnEmptyText) {
-    EXPECT_EQ(splitCommandLineByRules(L""), Arguments{L""});
-    EXPECT_EQ(splitCommandLineByRules(std::wstring(L"\0 a", 3)), Arguments{L""});
+// CommandLineToArgvW answers an empty text with the caller's own path; both splits give one empty
+// argument instead, so that another process's empty command line never names this program.
+TEST(SplitCommandLine, GivesOneEmptyArgumentForAnEmptyText) {
+    for (const std::wstring& text : {std::wstring(), std::wstring(L"\0 a", 3)}) {
+        EXPECT_EQ(splitCommandLineByRules(text), Arguments{L""});
+        EXPECT_EQ(splitCommandLine(text), Arguments{L""});
+    }
 }
 
 // A block as allocated at `base`: `size` bytes, the header, and `units` at `offset`.

@@ -1,5 +1,6 @@
 #include "launch/launch_arguments.hpp"
 
+#include "clients/command_line.hpp"
 #include "common/text.hpp"
 #include "launch/commit_sequence.hpp"
 #include "support/fake_program_starter.hpp"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <stdexcept>
 
 namespace quorvel {
@@ -33,6 +35,22 @@ TEST(QuoteArgument, QuotesEveryTextAndEscapesOnlyWhatTheSplitWouldEat) {
     };
     for (const auto& [text, quoted] : cases) {
         EXPECT_EQ(quoteArgument(text), quoted) << toNarrow(text);
+    }
+}
+
+// The platform's split (CommandLineToArgvW under Windows, our rules natively) gives back exactly
+// what was quoted, after a leading word, for the texts the launch quotes and for generated ones.
+TEST(QuoteArgument, SplitsBackIntoExactlyTheQuotedText) {
+    std::vector<std::wstring> texts{L"D:\\Program Files\\Steam\\steam.exe", L"a\\", L"a\"b", L"", L"[A:1:123:45]"};
+    static constexpr wchar_t kAlphabet[] = {L'\\', L'"', L' ', L'\t', L'a', L'Z', L'-', L'\u4e2d', L'\u00e9'};
+    std::mt19937 random(20261210);
+    for (int i = 0; i < 5000; ++i) {
+        std::wstring text(random() % 14, L' ');
+        for (wchar_t& c : text) c = kAlphabet[random() % std::size(kAlphabet)];
+        texts.push_back(std::move(text));
+    }
+    for (const std::wstring& text : texts) {
+        EXPECT_EQ(splitCommandLine(L"dummy " + quoteArgument(text)), (Strings{L"dummy", text})) << toNarrow(text);
     }
 }
 
