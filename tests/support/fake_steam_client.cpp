@@ -26,16 +26,16 @@ std::uintptr_t addressOf(auto function) {
 class FakeFile final : public LockedFile {
 public:
     explicit FakeFile(FakeSteamClient& owner) : owner_(owner) {}
-    ~FakeFile() override { owner_.events.push_back("close"); }
+    ~FakeFile() override { owner_.note("close"); }
 
     std::optional<std::uint64_t> size() override {
-        owner_.events.push_back("size");
+        owner_.note("size");
         if (owner_.sizeFails) return std::nullopt;
         return owner_.sizeOverride.value_or(owner_.content.size() + owner_.zeroPadding);
     }
 
     std::optional<std::size_t> read(char* buffer, std::size_t count) override {
-        owner_.events.push_back("read " + std::to_string(count));
+        owner_.note("read " + std::to_string(count));
         if (++reads_ == owner_.failingRead) return std::nullopt;
         const std::uint64_t total = owner_.content.size() + owner_.zeroPadding;
         const std::size_t n =
@@ -63,7 +63,7 @@ struct FakeSteamClientAccess {
     static FakeSteamClient& owner(void* self) { return *static_cast<FakeSteamClient::Object*>(self)->owner; }
 
     static void record(void* self, bool misplaced, const FakeSteamClient::Object& expected, std::string event) {
-        owner(self).events.push_back((misplaced ? "misplaced " : "") + event + on(self, expected));
+        owner(self).note((misplaced ? "misplaced " : "") + event + on(self, expected));
     }
 
     template <bool Misplaced>
@@ -107,12 +107,11 @@ struct FakeSteamClientAccess {
 
     static void unexpected(void* self) {
         FakeSteamClient& fake = owner(self);
-        fake.events.push_back(std::string("unexpected ") + (self == &fake.engine_ ? "engine" : "requests") +
-                              " operation");
+        fake.note(std::string("unexpected ") + (self == &fake.engine_ ? "engine" : "requests") + " operation");
     }
 
     static void* createInterface(const char* version, int* code) {
-        current->events.push_back(std::string("CreateInterface ") + version + (code ? " non-null" : " null"));
+        current->note(std::string("CreateInterface ") + version + (code ? " non-null" : " null"));
         return current->engineNull ? nullptr : &current->engine_;
     }
 
@@ -143,12 +142,12 @@ namespace {
 class FakeModule final : public LoadedModule {
 public:
     explicit FakeModule(FakeSteamClient& owner) : owner_(owner) {}
-    ~FakeModule() override { owner_.events.push_back("free"); }
+    ~FakeModule() override { owner_.note("free"); }
 
     std::uintptr_t address() const override { return FakeSteamClient::kLoadAddress; }
 
     std::uintptr_t exportAddress(const char* name) const override {
-        owner_.events.push_back(std::string("export ") + name);
+        owner_.note(std::string("export ") + name);
         if (owner_.factoryMissing || std::strcmp(name, "CreateInterface") != 0) return 0;
         return addressOf(&FakeSteamClientAccess::createInterface);
     }
@@ -200,19 +199,19 @@ SteamClientPin FakeSteamClient::pin() {
 }
 
 std::unique_ptr<LockedFile> FakeSteamClient::open(const std::filesystem::path& path) {
-    events.push_back("open");
+    note("open");
     openedPath = path;
     if (openFails) return nullptr;
     return std::make_unique<FakeFile>(*this);
 }
 
 bool FakeSteamClient::set(const std::wstring& name, const std::wstring& value) {
-    events.push_back("set " + toNarrow(name) + "=" + toNarrow(value));
+    note("set " + toNarrow(name) + "=" + toNarrow(value));
     return name != refusedVariable;
 }
 
 std::unique_ptr<LoadedModule> FakeSteamClient::load(const std::filesystem::path& path, std::uint32_t flags) {
-    events.push_back("load " + hex(flags));
+    note("load " + hex(flags));
     loadedPath = path;
     if (loadFails) return nullptr;
     return std::make_unique<FakeModule>(*this);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -40,6 +41,13 @@ public:
     FakeSteamClient& operator=(const FakeSteamClient&) = delete;
 
     std::vector<std::string> events;
+    // Runs after each event is recorded; it may throw (to fail that step) except for the
+    // releases ("close", "free", "engine 1", "engine 6"), which happen where nothing may throw.
+    std::function<void(const std::string& event)> onEvent;
+    void note(std::string event) {
+        events.push_back(std::move(event));
+        if (onEvent) onEvent(events.back());
+    }
 
     // The library file: `content`, then `zeroPadding` zero bytes.
     std::string content = "a stand-in for steamclient64.dll";

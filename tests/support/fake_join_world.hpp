@@ -1,0 +1,160 @@
+#pragma once
+// FakeJoinWorld: everything a join reaches, scripted in memory (the lobby by endpoint, the
+// census per call, windows, exit waits, Steam's client library, the account, the launcher) over a
+// Steam folder and Dota root on disk. Every call the join makes into it is counted and named, and
+// any one of them can be made to fail; every request, status text and handle is recorded.
+// FakeLobby and FakeProcessWaiter are the fakes of the lobby transport and of ProcessWaiter.
+
+#include "common/http_transport.hpp"
+#include "launch/join_flow.hpp"
+#include "outside/process_waiter.hpp"
+#include "support/fake_process_table.hpp"
+#include "support/fake_program_starter.hpp"
+#include "support/fake_steam.hpp"
+#include "support/fake_steam_client.hpp"
+#include "support/fake_window_system.hpp"
+#include "support/fakes.hpp"
+#include "support/temp_dir.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+class FakeJoinWorld;
+
+// The lobby at the transport: answers scripted per endpoint ("context", "consume",
+// "helper-progress"), used in order with the last one repeating; every request recorded.
+class FakeLobby final : public HttpTransport {
+public:
+    struct Answer {
+        std::uint32_t status = 200;
+        nlohmann::json body;
+    };
+    struct Request {
+        std::string endpoint;
+        nlohmann::json body;
+    };
+
+    std::map<std::string, std::vector<Answer>> answers;
+    std::vector<Request> requests;
+    int handlesOpen = 0;
+    // Runs as each request is opened, before anything is sent.
+    std::function<void(const std::string& endpoint)> onRequest;
+
+    std::unique_ptr<HttpSession> openSession(const std::wstring& agent, std::uint32_t timeout) override;
+    // The answer to the next request to `endpoint`.
+    const Answer& next(const std::string& endpoint) const;
+};
+
+// Exit waits: each open hands out a handle that answers `exits`.
+class FakeProcessWaiter final : public ProcessWaiter {
+public:
+    explicit FakeProcessWaiter(FakeJoinWorld& world) : world_(world) {}
+
+    bool openFails = false;
+    bool exits = true;
+    std::function<void()> onOpen;  // runs once a process is open (to change the process table)
+
+    std::vector<std::string> log;  // "open 7", "wait 30000", "close 7"
+    int handlesOpen = 0;
+
+    std::unique_ptr<WaitableProcess> open(std::uint32_t pid) override;
+
+private:
+    FakeJoinWorld& world_;
+};
+
+// What enter did: its result, or the message it failed with.
+struct JoinOutcome {
+    std::optional<bool> result;
+    std::string message;
+};
+
+class FakeJoinWorld {
+public:
+    static constexpr const char* kTicket = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopq";
+    static constexpr const char* kServer = "[A:1:123:45]";
+    static constexpr std::uint32_t kAccount = 4242;
+
+    // An Entry in tools mode for the addon "txqarena" and map "duel", the player logged in to
+    // Steam, the map and steam.exe on disk, no Dota running.
+    FakeJoinWorld();
+    ~FakeJoinWorld();
+    FakeJoinWorld(const FakeJoinWorld&) = delete;
+    FakeJoinWorld& operator=(const FakeJoinWorld&) = delete;
+
+    // Script.
+    nlohmann::json entry;  // what "context" and "consume" answer unless `lobby.answers` says more
+    // The processes each census finds, in call order, the last one staying; process reads between
+    // two censuses see the latest.
+    std::vector<std::vector<FakeProcess>> censuses;
+    // A dota2.exe of the Dota root (unless `image` says otherwise), started with `arguments`.
+    FakeProcess client(std::uint32_t pid, const std::wstring& arguments,
+                       std::optional<std::filesystem::path> image = std::nullopt) const;
+    // The visible "Dota 2" window of `pid`.
+    void showWindow(std::uint32_t pid);
+    std::optional<std::size_t> failingCall;  // 1-based number of the counted call that fails
+    // Or the `occurrence`th call whose name starts with `prefix` ("show status", "steam requests").
+    struct NamedFailure {
+        std::string prefix;
+        int occurrence = 1;
+        int seen = 0;
+    };
+    std::optional<NamedFailure> failingNamed;
+
+    // The parts of the world, for scripting and reading back.
+    TempDir dir;
+    std::filesystem::path steamFolder;
+    std::filesystem::path dotaRoot;
+    std::filesystem::path dotaExe;
+    FakeClock clock;
+    FakeLobby lobby;
+    FakeSteamRegistry registry;
+    FakeProcessTable processTable;
+    FakeWindowSystem windows;
+    RecordingSleeper sleeper;
+    RecordingProgramStarter starter;
+    FakeSteamClient steam;
+    FakeProcessWaiter waiter{*this};
+
+    // Record.
+    // Every counted call, named, in order: "lobby context", "steamPath", "snapshot",
+    // "open process 7", "steam requests 193 (…)", "show status: <text>", "start program", …
+    std::vector<std::string> calls;
+    std::vector<std::wstring> shown;
+    // The requests as "<endpoint> <body>", in order.
+    std::vector<std::string> requests() const;
+    std::vector<std::string> phases() const;  // of the progress reports, in order
+    int consumes() const;
+    // Handles, sessions and Steam library resources still held.
+    int openNow() const;
+
+    // Runs enter with the Ticket and a progress callback that records the texts.
+    JoinOutcome enter();
+
+    // Counts one call into the world; fails it when it is the failing one.
+    void call(const std::string& name);
+
+private:
+    struct Seams;
+    // Whether the library event `event` leaves something held that a release must give back.
+    bool acquires(const std::string& event) const;
+    std::unique_ptr<Seams> seams_;
+    int steamHeld_ = 0;
+};
+
+// Expected request lines.
+std::string contextRequest();
+std::string consumeRequest();
+std::string progressRequest(const std::string& phase);
+
+}  // namespace quorvel::testing
