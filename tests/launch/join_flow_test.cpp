@@ -86,7 +86,7 @@ TEST(JoinFlow, SilentPathConsumesAfterTheEngineOpenedAndConnectsOnce) {
     EXPECT_EQ(world.shown, (Texts{kCheckingText, kSilentCheckText, kConnectingText, kSentText}));
     EXPECT_EQ(connectRequests(world), 1);
     EXPECT_TRUE(world.starter.starts.empty());
-    // The Ticket goes only once the engine stands; the session is released before the window is raised.
+    // The Ticket goes only once the engine stands; the session is released by the end.
     EXPECT_LT(positionOf(world.calls, "steam engine 13"), positionOf(world.calls, "lobby consume"));
     EXPECT_LT(positionOf(world.calls, "lobby consume"), positionOf(world.calls, "steam " + kConnectEvent));
     const auto& events = world.steam.events;
@@ -151,10 +151,24 @@ struct Scenario {
     const char* name;
     std::function<void(FakeJoinWorld&)> script;
     std::string message;
-    Lines phases;
-    int consumes;
+    Lines lobby;  // the requests: "context", "consume", or the phase of a progress report
     int actions;  // connect requests and launches
 };
+
+// The requests as the lobby receives them, endpoint and body.
+Lines requestsOf(const Lines& lobby) {
+    Lines requests;
+    for (const std::string& request : lobby) {
+        if (request == "context") {
+            requests.push_back(contextRequest());
+        } else if (request == "consume") {
+            requests.push_back(consumeRequest());
+        } else {
+            requests.push_back(progressRequest(request));
+        }
+    }
+    return requests;
+}
 
 void changedEntry(FakeJoinWorld& world, const char* endpoint, int which) {
     nlohmann::json changed = world.entry;
@@ -171,16 +185,14 @@ const Scenario kScenarios[] = {
          world.entry["expiresAt"] = world.clock.time;
      },
      "连接信息已过期，请回大厅重新点击",
-     {},
-     0,
+     {"context"},
      0},
     {"two clients",
      [](FakeJoinWorld& world) {
          world.censuses = {{world.client(kOld, kRightMode), world.client(kNew, kRightMode)}};
      },
      kSeveralClients,
-     {"checking"},
-     0,
+     {"context", "checking"},
      0},
     {"a dedicated server is no client",
      [](FakeJoinWorld& world) {
@@ -188,8 +200,7 @@ const Scenario kScenarios[] = {
          for (auto& census : world.censuses) census.push_back(world.client(20, L"-dedicated"));
      },
      "",
-     {"checking", "launching", "sent"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "sent"},
      1},
     {"silent: the engine cannot be opened",
      [](FakeJoinWorld& world) {
@@ -197,8 +208,7 @@ const Scenario kScenarios[] = {
          world.steam.loadFails = true;
      },
      kSteamClientLoadFailed,
-     {"checking", "checking", "failed"},
-     0,
+     {"context", "checking", "checking", "failed"},
      0},
     {"silent: the client went between census and consume",
      [](FakeJoinWorld& world) {
@@ -206,8 +216,7 @@ const Scenario kScenarios[] = {
          world.censuses.push_back({});
      },
      kClientChangedClickAgain,
-     {"checking", "checking", "connecting", "failed"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "failed"},
      0},
     {"silent: another client in its place",
      [](FakeJoinWorld& world) {
@@ -215,8 +224,7 @@ const Scenario kScenarios[] = {
          world.censuses.push_back({world.client(kNew, kRightMode)});
      },
      kClientChangedClickAgain,
-     {"checking", "checking", "connecting", "failed"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "failed"},
      0},
     {"silent: the account changed before the connect",
      [](FakeJoinWorld& world) {
@@ -224,8 +232,7 @@ const Scenario kScenarios[] = {
          world.failingNamed = {"activeUser", 2};
      },
      "injected failure of activeUser",
-     {"checking", "checking", "connecting", "failed"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "failed"},
      0},
     {"silent: the connect request fails",
      [](FakeJoinWorld& world) {
@@ -233,8 +240,7 @@ const Scenario kScenarios[] = {
          world.failingNamed = {"steam requests 193"};
      },
      kConnectUncertain,
-     {"checking", "checking", "connecting", "uncertain"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "uncertain"},
      1},
     {"silent: consume answers another Entry",
      [](FakeJoinWorld& world) {
@@ -242,8 +248,7 @@ const Scenario kScenarios[] = {
          changedEntry(world, "consume", 0);
      },
      kEntryChanged,
-     {"checking", "checking", "connecting", "failed"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "failed"},
      0},
     {"restart: context answers another Entry",
      [](FakeJoinWorld& world) {
@@ -251,8 +256,7 @@ const Scenario kScenarios[] = {
          changedEntry(world, "context", 1);
      },
      kEntryChanged,
-     {"checking", "failed"},
-     0,
+     {"context", "checking", "context", "failed"},
      0},
     {"restart: no Dota window",
      [](FakeJoinWorld& world) {
@@ -260,8 +264,7 @@ const Scenario kScenarios[] = {
          world.windows.windows.clear();
      },
      kNoDotaWindow,
-     {"checking", "restarting", "failed"},
-     0,
+     {"context", "checking", "context", "restarting", "failed"},
      0},
     {"restart: the process cannot be opened for waiting",
      [](FakeJoinWorld& world) {
@@ -269,8 +272,7 @@ const Scenario kScenarios[] = {
          world.waiter.openFails = true;
      },
      kProcessChanged,
-     {"checking", "restarting", "failed"},
-     0,
+     {"context", "checking", "context", "restarting", "failed"},
      0},
     {"restart: another process behind the id once pinned",
      [](FakeJoinWorld& world) {
@@ -278,8 +280,7 @@ const Scenario kScenarios[] = {
          world.waiter.onOpen = [&world] { world.processTable.processes[0].creationTime += 1; };
      },
      kClientChangedOrMoved,
-     {"checking", "restarting", "failed"},
-     0,
+     {"context", "checking", "context", "restarting", "failed"},
      0},
     {"restart: the exit prompt was cancelled",
      [](FakeJoinWorld& world) {
@@ -287,8 +288,7 @@ const Scenario kScenarios[] = {
          world.waiter.exits = false;
      },
      kDotaNotExited,
-     {"checking", "restarting", "failed"},
-     0,
+     {"context", "checking", "context", "restarting", "failed"},
      0},
     {"restart: the client still runs afterwards",
      [](FakeJoinWorld& world) {
@@ -296,8 +296,7 @@ const Scenario kScenarios[] = {
          world.censuses[1] = world.censuses[0];
      },
      kDotaAlreadyRunning,
-     {"checking", "restarting", "failed"},
-     0,
+     {"context", "checking", "context", "restarting", "failed"},
      0},
     {"launch: steam.exe missing",
      [](FakeJoinWorld& world) {
@@ -305,8 +304,7 @@ const Scenario kScenarios[] = {
          std::filesystem::remove(world.steamFolder / "steam.exe");
      },
      kSteamLauncherMissing,
-     {"checking", "failed"},
-     0,
+     {"context", "checking", "failed"},
      0},
     {"launch: Dota started before the launcher was found",
      [](FakeJoinWorld& world) {
@@ -314,8 +312,7 @@ const Scenario kScenarios[] = {
          world.censuses[1] = {world.client(kNew, kRightMode)};
      },
      kDotaAlreadyRunning,
-     {"checking", "failed"},
-     0,
+     {"context", "checking", "failed"},
      0},
     {"launch: context answers another Entry",
      [](FakeJoinWorld& world) {
@@ -323,8 +320,7 @@ const Scenario kScenarios[] = {
          changedEntry(world, "context", 1);
      },
      kEntryChanged,
-     {"checking", "failed"},
-     0,
+     {"context", "checking", "context", "failed"},
      0},
     {"launch: consume answers another Entry",
      [](FakeJoinWorld& world) {
@@ -332,8 +328,7 @@ const Scenario kScenarios[] = {
          changedEntry(world, "consume", 0);
      },
      kEntryChanged,
-     {"checking", "launching", "failed"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "failed"},
      0},
     {"launch: Dota appeared during the confirm",
      [](FakeJoinWorld& world) {
@@ -341,8 +336,7 @@ const Scenario kScenarios[] = {
          world.censuses[2] = {world.client(kNew, kLaunched)};
      },
      kDotaJustStarted,
-     {"checking", "launching", "failed"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "failed"},
      0},
     {"launch: Steam cannot be started",
      [](FakeJoinWorld& world) {
@@ -350,8 +344,7 @@ const Scenario kScenarios[] = {
          world.starter.succeeds = false;
      },
      kConnectUncertain,
-     {"checking", "launching", "uncertain"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "uncertain"},
      1},
     {"launch: several clients after the launch",
      [](FakeJoinWorld& world) {
@@ -359,8 +352,7 @@ const Scenario kScenarios[] = {
          world.censuses.back().push_back(world.client(9, kLaunched));
      },
      kConnectUncertain,
-     {"checking", "launching", "uncertain"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "uncertain"},
      1},
     {"launch: +connect differs in letter case",
      [](FakeJoinWorld& world) {
@@ -368,8 +360,7 @@ const Scenario kScenarios[] = {
          world.censuses.back() = {world.client(kNew, L"-tools -addon txqarena +connect [a:1:123:45]")};
      },
      kConnectUncertain,
-     {"checking", "launching", "uncertain"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "uncertain"},
      1},
     {"launch: +connect token in capitals is still the token",
      [](FakeJoinWorld& world) {
@@ -377,8 +368,7 @@ const Scenario kScenarios[] = {
          world.censuses.back() = {world.client(kNew, L"-TOOLS -addon TXQARENA +CONNECT [A:1:123:45]")};
      },
      "",
-     {"checking", "launching", "sent"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "sent"},
      1},
     {"launch: the client runs in another mode",
      [](FakeJoinWorld& world) {
@@ -386,8 +376,7 @@ const Scenario kScenarios[] = {
          world.censuses.back() = {world.client(kNew, L"+connect [A:1:123:45]")};
      },
      kConnectUncertain,
-     {"checking", "launching", "uncertain"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "uncertain"},
      1},
     {"launch: the client has -insecure",
      [](FakeJoinWorld& world) {
@@ -395,8 +384,7 @@ const Scenario kScenarios[] = {
          world.censuses.back() = {world.client(kNew, kLaunched + L" -insecure")};
      },
      kConnectUncertain,
-     {"checking", "launching", "uncertain"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "uncertain"},
      1},
     {"launch: the client is another installation's",
      [](FakeJoinWorld& world) {
@@ -405,8 +393,7 @@ const Scenario kScenarios[] = {
          world.censuses.back() = {world.client(kNew, kLaunched, world.dir / "elsewhere" / "dota2.exe")};
      },
      kConnectUncertain,
-     {"checking", "launching", "uncertain"},
-     1,
+     {"context", "checking", "context", "launching", "consume", "uncertain"},
      1},
     {"the first status text cannot be shown",
      [](FakeJoinWorld& world) {
@@ -414,8 +401,7 @@ const Scenario kScenarios[] = {
          world.failingNamed = {"show status"};
      },
      "injected failure of show status: 正在检查 Dota、Steam 和地图资源…",
-     {},
-     0,
+     {"context"},
      0},
     {"a status text after the census cannot be shown",
      [](FakeJoinWorld& world) {
@@ -423,8 +409,7 @@ const Scenario kScenarios[] = {
          world.failingNamed = {"show status", 2};
      },
      "injected failure of show status: 正在通过 Steam 启动 Dota 并连接…",
-     {"checking", "failed"},
-     0,
+     {"context", "checking", "context", "failed"},
      0},
     {"the sent text cannot be shown",
      [](FakeJoinWorld& world) {
@@ -432,8 +417,7 @@ const Scenario kScenarios[] = {
          world.failingNamed = {"show status", 4};
      },
      kConnectUncertain,
-     {"checking", "checking", "connecting", "uncertain"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "uncertain"},
      1},
     {"no window to bring forward",
      [](FakeJoinWorld& world) {
@@ -441,8 +425,7 @@ const Scenario kScenarios[] = {
          world.windows.windows.clear();
      },
      "",
-     {"checking", "checking", "connecting", "sent"},
-     1,
+     {"context", "checking", "checking", "connecting", "consume", "sent"},
      1},
 };
 
@@ -453,14 +436,12 @@ TEST(JoinFlow, Scenarios) {
         scenario.script(world);
         const auto outcome = world.enter();
         EXPECT_EQ(outcome.message, scenario.message);
-        EXPECT_EQ(world.phases(), scenario.phases);
-        EXPECT_EQ(world.consumes(), scenario.consumes);
+        EXPECT_EQ(world.requests(), requestsOf(scenario.lobby));
         EXPECT_EQ(connectRequests(world) + static_cast<int>(world.starter.starts.size()), scenario.actions);
         // What the player saw last matches the outcome reported.
-        if (!scenario.phases.empty() && scenario.phases.back() == "failed") {
+        if (scenario.lobby.back() == "failed") {
             EXPECT_EQ(world.shown.back(), kFailedText);
-        }
-        if (!scenario.phases.empty() && scenario.phases.back() == "uncertain") {
+        } else if (scenario.lobby.back() == "uncertain") {
             EXPECT_EQ(world.shown.back(), kUncertainText);
         }
         expectClean(world);
