@@ -2,15 +2,9 @@
 
 #include "common/error.hpp"
 
-#include "build_config.hpp"
-
 #include <string>
 
 namespace quorvel {
-
-std::uint64_t runningBuild() {
-    return config::kRunningBuild;
-}
 
 std::filesystem::path installRoot(const KnownFolders& folders) {
     const std::optional<std::filesystem::path> local = folders.localAppData();

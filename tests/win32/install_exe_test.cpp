@@ -128,6 +128,19 @@ TEST_F(InstallExeTest, InstallOnlyFromADownloadFolderInstallsRegistersAndReports
     }
 }
 
+TEST_F(InstallExeTest, TheNextReleaseInstallsItselfUnderItsOwnBuild) {
+    std::filesystem::remove(exe);
+    std::filesystem::copy_file(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", exe);
+    const testing::ChildOutcome outcome = start(L"--install-only");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    const std::filesystem::path next = state.root() / L"versions\\2026092002\\TXQNativeConnector.exe";
+    EXPECT_EQ(testing::readFile(next), testing::readFile(exe));
+    EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"),
+              "{\r\n  \"build\": 2026092002,\r\n  \"selected\": " + nlohmann::json(toNarrow(next.wstring())).dump() +
+                  "\r\n}");
+}
+
 TEST_F(InstallExeTest, UpdateOnlyWithThePlaceholderHostLogsASkipAndSucceeds) {
     const testing::ChildOutcome outcome = start(L"--update-only");
     ASSERT_FALSE(outcome.timedOut);

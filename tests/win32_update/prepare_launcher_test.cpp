@@ -1,5 +1,5 @@
 // prepareLauncher with the Windows seams against the update host of the simulator: the product's
-// own exe is installed, health-checked and registered, and served as an update.
+// own exe is installed, health-checked and registered, and its next release served as an update.
 #include "update/prepare_launcher.hpp"
 #include "common/http_transport_win32.hpp"
 #include "support/fake_install.hpp"
@@ -100,11 +100,13 @@ TEST_F(PrepareAgainstSimulator, InstallsThenTakesANewerReleaseFromTheUpdateHost)
     EXPECT_EQ(events(), std::vector<std::string>{"up_to_date"});
     EXPECT_EQ(shown, std::vector<std::wstring>{kCheckingForUpdate});
 
-    // The same program published as the next build: downloaded, verified, health-checked, activated.
-    const nlohmann::json manifest = simulator.publish(product, 2026092002);
+    // The next release of the same program: downloaded, verified, health-checked, activated.
+    const std::string next = testing::readFile(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe");
+    ASSERT_NE(next, product);
+    const nlohmann::json manifest = simulator.publish(next, 2026092002);
     shown.clear();
     EXPECT_EQ(prepare(true), versionExe(2026092002));
-    EXPECT_EQ(testing::readFile(versionExe(2026092002)), product);
+    EXPECT_EQ(testing::readFile(versionExe(2026092002)), next);
     EXPECT_EQ(registry.commandValue(), L"\"" + versionExe(2026092002).wstring() + L"\" \"%1\"");
     EXPECT_EQ(events(), (std::vector<std::string>{"up_to_date", "update_activated"}));
     EXPECT_EQ(shown, (std::vector<std::wstring>{kCheckingForUpdate, kDownloadingUpdate}));
