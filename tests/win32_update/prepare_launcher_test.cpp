@@ -6,6 +6,7 @@
 #include "support/lobby_simulator_win32.hpp"
 #include "support/windows_process_win32.hpp"
 #include "update/child_process_win32.hpp"
+#include "update/digest.hpp"
 #include "update/install_lock_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
@@ -120,6 +121,25 @@ TEST_F(PrepareAgainstSimulator, AnUnpublishedManifestIsSkippedAndTheRunningBuild
     EXPECT_EQ(events(), std::vector<std::string>{"update_skipped: 更新服务返回异常"});
     EXPECT_EQ(shown, (std::vector<std::wstring>{kCheckingForUpdate, kUpdateUnavailable}));
     EXPECT_EQ(registry.commandValue(), L"\"" + versionExe(2026092001).wstring() + L"\" \"%1\"");
+}
+
+TEST_F(PrepareAgainstSimulator, PlacedUpdateFilesAreServedAndScriptedAnswersStillComeFirst) {
+    // A folder of the build tree, which the simulator sees under its own name.
+    const std::string name = "update-host-" + std::to_string(GetCurrentProcessId());
+    const std::filesystem::path placed = testing::buildFolder() / name;
+    const std::string next = testing::readFile(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe");
+    const Release release{2026092002, next.size(), sha256Hex(next)};
+    testing::writeFile(placed / "native-connector-update.json", releaseToJson(release).dump());
+    testing::writeFile(placed / "native" / (release.sha256 + ".exe"), next);
+    simulator.serveDownloadsFrom(std::string(QUORVEL_BINARY_DIR) + "/" + name);
+
+    simulator.script(
+        nlohmann::json{{"path", "/downloads/native/" + release.sha256 + ".exe"}, {"status", 503}, {"times", 1}});
+    EXPECT_EQ(prepare(true), versionExe(2026092001));
+    EXPECT_EQ(prepare(true), versionExe(2026092002));
+    EXPECT_EQ(events(), (std::vector<std::string>{"update_skipped: 更新服务返回异常", "update_activated"}));
+    EXPECT_EQ(testing::readFile(versionExe(2026092002)), next);
+    std::filesystem::remove_all(placed);
 }
 
 }  // namespace
