@@ -108,6 +108,7 @@ class Instance:
         self.entry = default_entry()
         self.manifest = None
         self.images = {}
+        self.downloads = None  # a folder whose files answer the update host's paths
         self.stopping = threading.Event()
         context = sim.untrusted_context if untrusted else sim.tls_context
         self.server = TlsServer(("127.0.0.1", port), LobbyHandler, context, self)
@@ -173,6 +174,17 @@ class TlsServer(http.server.ThreadingHTTPServer):
 
     def handle_error(self, request, client_address):
         pass  # a client that hangs up mid-answer is part of the game
+
+
+def read_placed_file(folder, path):
+    """The file a test placed for an update-host path (`native-connector-update.json`,
+    `native/<sha256>.exe` below the folder), read at each request; None when absent."""
+    relative = path[len("/downloads/"):]
+    try:
+        with open(os.path.join(folder, *relative.split("/")), "rb") as placed:
+            return placed.read()
+    except OSError:
+        return None
 
 
 def json_bytes(value):
@@ -262,6 +274,9 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
             with instance.lock:
                 found = json_bytes(instance.manifest) if path == MANIFEST_PATH and instance.manifest else (
                     instance.images.get(image.group(1)) if image else None)
+                folder = instance.downloads
+            if found is None and folder is not None:
+                found = read_placed_file(folder, path)
             if found is None:
                 return self.send(404, json_bytes({"error": {"message": "not found"}}))
             kind = "application/json" if path == MANIFEST_PATH else "application/octet-stream"
@@ -424,6 +439,11 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
                 entry = json.loads(body)
                 with instance.lock:
                     instance.entry = entry
+                return self.reply(200, {"ok": True})
+            if what == "downloads" and method == "PUT":
+                folder = body.decode("utf-8")
+                with instance.lock:
+                    instance.downloads = folder or None
                 return self.reply(200, {"ok": True})
             if what == "release" and method == "PUT":
                 build = int(query.get("build", ["2026092002"])[0])

@@ -4,8 +4,11 @@
 #include "app/desktop_win32.hpp"
 #include "app/product_modes.hpp"
 #include "app/run.hpp"
+#include "common/clock.hpp"
 #include "common/error.hpp"
+#include "common/http_transport_win32.hpp"
 #include "common/text.hpp"
+#include "common/tick_clock.hpp"
 #include "launch/steam_engine.hpp"
 #include "outside/local_game_files.hpp"
 #include "outside/locked_file_win32.hpp"
@@ -13,7 +16,11 @@
 #include "outside/process_environment_win32.hpp"
 #include "outside/process_table_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
+#include "update/child_process_win32.hpp"
+#include "update/install_layout_win32.hpp"
+#include "update/install_lock_win32.hpp"
 #include "update/program_locations_win32.hpp"
+#include "update/registry_writer_win32.hpp"
 
 #include "build_config.hpp"
 
@@ -37,8 +44,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     quorvel::Win32ProcessTable processes(quorvel::config::kWineCommandLines
                                              ? quorvel::CommandLineReader::environmentBlockFallback
                                              : quorvel::CommandLineReader::commandLineInformation);
-    const quorvel::OutsideWorld outside{steamRegistry, gameFiles, processes,
-                                        {steamRegistry, gameFiles, lockedFiles, environment, modules}};
-    quorvel::ProductModes modes(locations, desktop, outside);
+    const quorvel::OutsideWorld outside{
+        steamRegistry, gameFiles, processes, {steamRegistry, gameFiles, lockedFiles, environment, modules}};
+    quorvel::Win32KnownFolders folders;
+    quorvel::LocalInstallFiles installFiles;
+    quorvel::Win32RegistryWriter registry;
+    quorvel::Win32ChildProcesses children;
+    quorvel::Win32NamedMutexes mutexes;
+    quorvel::SystemClock clock;
+    quorvel::SystemTickClock ticks;
+    quorvel::WinHttpTransport transport;
+    quorvel::InstallSystem install{locations, folders, installFiles, registry,
+                                   children,  mutexes, clock,        {transport, ticks}};
+    quorvel::ProductModes modes(locations, desktop, outside, install);
     return quorvel::runProgram(args, modes, locations, desktop);
 }

@@ -1,6 +1,7 @@
 #include "app/product_modes.hpp"
 
 #include "app/diagnostics.hpp"
+#include "app/install_modes.hpp"
 #include "app/steam_check.hpp"
 #include "common/error.hpp"
 
@@ -17,7 +18,7 @@ void ProductModes::healthCheck() {
     runHealthCheck();
 }
 void ProductModes::prepare(bool checkForUpdates) {
-    notAvailable(checkForUpdates ? "--update-only" : "--install-only");
+    runInstall(install_, checkForUpdates);
 }
 void ProductModes::selfTest() {
     notAvailable("--self-test");
@@ -29,7 +30,7 @@ void ProductModes::inspect() {
     runInspect(outside_.steamRegistry, outside_.gameFiles, outside_.processes, locations_);
 }
 void ProductModes::registerTestProtocol() {
-    notAvailable("--register-test-protocol");
+    runRegisterTestProtocol(install_.registry, locations_, desktop_);
 }
 void ProductModes::join(const std::string&, const std::wstring*) {
     notAvailable("join");

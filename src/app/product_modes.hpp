@@ -7,6 +7,7 @@
 #include "outside/game_files.hpp"
 #include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
+#include "update/install_system.hpp"
 #include "update/program_locations.hpp"
 
 namespace quorvel {
@@ -21,8 +22,9 @@ struct OutsideWorld {
 
 class ProductModes final : public RunModes {
 public:
-    ProductModes(const ProgramLocations& locations, Desktop& desktop, const OutsideWorld& outside)
-        : locations_(locations), desktop_(desktop), outside_(outside) {}
+    ProductModes(const ProgramLocations& locations, Desktop& desktop, const OutsideWorld& outside,
+                 InstallSystem& install)
+        : locations_(locations), desktop_(desktop), outside_(outside), install_(install) {}
 
     void healthCheck() override;
     void prepare(bool checkForUpdates) override;
@@ -34,8 +36,9 @@ public:
 
 private:
     const ProgramLocations& locations_;
-    [[maybe_unused]] Desktop& desktop_;
+    Desktop& desktop_;
     OutsideWorld outside_;
+    InstallSystem& install_;
 };
 
 }  // namespace quorvel

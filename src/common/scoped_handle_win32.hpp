@@ -1,11 +1,12 @@
 #pragma once
 // The Windows handle kinds owned by ScopedHandle: kernel objects, WinHTTP, registry keys, BCrypt
-// providers, LocalAlloc memory and loaded modules.
+// providers, LocalAlloc and CoTaskMemAlloc memory and loaded modules.
 
 #include "common/scoped_handle.hpp"
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <combaseapi.h>
 #include <winhttp.h>
 
 namespace quorvel {
@@ -55,6 +56,14 @@ struct LocalMemoryTraits : Win32ErrorTraits {
     static void close(Handle handle) { LocalFree(handle); }
 };
 
+// Memory the shell hands out (SHGetKnownFolderPath's path).
+struct CoTaskMemoryTraits : Win32ErrorTraits {
+    using Handle = void*;
+    static Handle invalid() { return nullptr; }
+    static bool isValid(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { CoTaskMemFree(handle); }
+};
+
 struct ModuleTraits : Win32ErrorTraits {
     using Handle = HMODULE;
     static Handle invalid() { return nullptr; }
@@ -67,6 +76,7 @@ using ScopedInternetHandle = ScopedHandle<InternetHandleTraits>;
 using ScopedRegistryKey = ScopedHandle<RegistryKeyTraits>;
 using ScopedAlgorithmProvider = ScopedHandle<AlgorithmProviderTraits>;
 using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
+using ScopedCoTaskMemory = ScopedHandle<CoTaskMemoryTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "update/file_helpers.hpp"
 
 #include "common/error.hpp"
+#include "update/install_files.hpp"
 
 #include <fstream>
 
@@ -21,17 +22,8 @@ std::string readExecutableFile(const std::filesystem::path& path) {
 }
 
 void writeFileReplacing(const std::filesystem::path& path, std::string_view bytes) {
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-
-    std::filesystem::path part = path;
-    part += ".part";
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        check(out.is_open() && out.good(), "无法写入更新文件");
-    }
-    check(moveFileDurably(part, path), "无法保存更新文件");
+    LocalInstallFiles files;
+    writeFileReplacing(files, path, bytes);
 }
 
 }  // namespace quorvel

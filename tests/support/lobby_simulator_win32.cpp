@@ -97,6 +97,10 @@ nlohmann::json SimulatedLobby::publish(const std::string& image, std::uint64_t b
                        image);
 }
 
+void SimulatedLobby::serveDownloadsFrom(const std::string& folder) {
+    controlJson(controlPort_, L"PUT", L"/instances/" + widen(id_) + L"/downloads", folder);
+}
+
 nlohmann::json SimulatedLobby::requests() const {
     return controlJson(controlPort_, L"GET", L"/instances/" + widen(id_) + L"/requests");
 }

@@ -27,6 +27,10 @@ public:
     void script(const nlohmann::json& rules);
     // Publishes `image` as the newest release, with the manifest that describes it.
     nlohmann::json publish(const std::string& image, std::uint64_t build);
+    // Answers the update host's paths from the files placed in `folder` (a path on the
+    // simulator's own machine, as QUORVEL_BINARY_DIR is): native-connector-update.json and
+    // native/<sha256>.exe, read at each request.
+    void serveDownloadsFrom(const std::string& folder);
     // Every request received so far: method, path, headers, bodyHex, body.
     nlohmann::json requests() const;
 

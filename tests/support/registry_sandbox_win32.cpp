@@ -12,13 +12,17 @@ void require(LSTATUS status, const char* what) {
 
 }  // namespace
 
-RegistrySandbox::RegistrySandbox() {
+RegistrySandbox::RegistrySandbox(Keys keys) {
     static std::atomic<unsigned> counter{0};
-    subKey_ = L"Software\\QuorvelTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    // Apart from the volatile ones: a volatile parent cannot take a persistent child.
+    subKey_ =
+        std::wstring(keys == Keys::persistent ? L"Software\\QuorvelPersistentTests\\" : L"Software\\QuorvelTests\\") +
+        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
     require(RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), "RegOverridePredefKey (reset)");
     HKEY root = nullptr;
-    require(RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                            nullptr, &root, nullptr),
+    const DWORD options = keys == Keys::persistent ? REG_OPTION_NON_VOLATILE : REG_OPTION_VOLATILE;
+    require(RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &root,
+                            nullptr),
             "RegCreateKeyExW");
     root_.reset(root);
     require(RegOverridePredefKey(HKEY_CURRENT_USER, root_.get()), "RegOverridePredefKey");

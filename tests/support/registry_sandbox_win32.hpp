@@ -13,7 +13,10 @@ namespace quorvel::testing {
 // end.
 class RegistrySandbox {
 public:
-    RegistrySandbox();
+    // Volatile keys vanish even if the test dies; code that creates non-volatile keys of its own
+    // needs a persistent root, since a volatile key cannot have persistent children.
+    enum class Keys { volatileOnly, persistent };
+    explicit RegistrySandbox(Keys keys = Keys::volatileOnly);
     ~RegistrySandbox();
     RegistrySandbox(const RegistrySandbox&) = delete;
     RegistrySandbox& operator=(const RegistrySandbox&) = delete;

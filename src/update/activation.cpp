@@ -1,0 +1,68 @@
+#include "update/activation.hpp"
+
+#include "common/error.hpp"
+#include "launch/launch_arguments.hpp"
+#include "update/protocol_registration.hpp"
+
+#include <memory>
+#include <string>
+
+namespace quorvel {
+
+void healthCheck(ChildProcesses& processes, const std::filesystem::path& exePath) {
+    ProgramStart start;
+    start.program = exePath;
+    start.commandLine = quoteArgument(exePath.wstring()) + L" --health-check";
+    start.currentDirectory = exePath.parent_path();
+    const std::unique_ptr<ChildProcess> child = processes.start(start);
+    check(child != nullptr, "新版助手无法启动");
+    if (!child->waitForExit(kHealthCheckWaitMs)) {
+        child->terminate(1);
+        throw UserError("新版助手健康检查超时");
+    }
+    const std::optional<std::uint32_t> code = child->exitCode();
+    check(code.has_value() && *code == 0, "新版助手健康检查失败");
+}
+
+Release stageRelease(InstallSystem& system, const Release& release, std::string_view image) {
+    release.verify(image);
+    const std::filesystem::path path = versionExecutablePath(system.folders, release.build);
+    if (!system.files.exists(path)) {
+        writeFileReplacing(system.files, path, image);
+    } else {
+        release.verify(system.files.readExecutable(path));
+    }
+    healthCheck(system.processes, path);
+    return release;
+}
+
+void activate(InstallSystem& system, const Release& release) {
+    const std::filesystem::path path = versionExecutablePath(system.folders, release.build);
+    release.verify(system.files.readExecutable(path));
+    registerProtocol(system.registry, path);
+    writeFileReplacing(system.files, installRoot(system.folders) / kActiveReleaseName, releaseToJson(release).dump(2));
+}
+
+Release applyManifest(InstallSystem& system, const Release& current, const nlohmann::json& manifest,
+                      const ReleaseDownload& download) {
+    const Release candidate = parseRelease(manifest);
+    if (candidate.build <= current.build) return current;
+    const std::string image = download(candidate);
+    return stageRelease(system, candidate, image);
+}
+
+void appendUpdateLog(InstallSystem& system, const std::string& event) {
+    const std::filesystem::path root = installRoot(system.folders);
+    system.files.createDirectories(root);
+    const std::filesystem::path log = root / kUpdateLogName;
+    const std::optional<std::uintmax_t> size = system.files.sizeIfPresent(log);
+    if (size && *size > kUpdateLogRotateAbove) {
+        system.files.rename(log, root / (L"update-" + std::to_wstring(system.update.ticks.milliseconds()) + L".log"));
+    }
+    const nlohmann::json line{{"build", runningBuild()}, {"event", event}, {"time", system.clock.now()}};
+    // An event may carry a library message quoting bytes of a manifest, which need not be UTF-8;
+    // they become U+FFFD rather than making the log line itself fail.
+    system.files.append(log, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\r\n");
+}
+
+}  // namespace quorvel

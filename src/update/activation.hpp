@@ -1,0 +1,46 @@
+#pragma once
+// Putting a build in service: the health check, staging into its Version folder, activation, the
+// manifest decision and the update log.
+
+#include "update/child_process.hpp"
+#include "update/install_system.hpp"
+#include "update/release.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+inline constexpr std::uint32_t kHealthCheckWaitMs = 10'000;
+inline constexpr std::uintmax_t kUpdateLogRotateAbove = 524'288;
+
+// Fetches the image of a release.
+using ReleaseDownload = std::function<std::string(const Release&)>;
+
+// Runs `exePath --health-check` in the executable's folder and returns only when it ended with
+// exit code 0 within 10 s. "新版助手无法启动", "新版助手健康检查超时" (the child is then ended with
+// exit code 1), "新版助手健康检查失败".
+void healthCheck(ChildProcesses& processes, const std::filesystem::path& exePath);
+
+// Verifies `image` against `release`, writes it as the build's Version executable unless a file
+// is already there (which is then verified instead and never rewritten), and health-checks it.
+Release stageRelease(InstallSystem& system, const Release& release, std::string_view image);
+
+// Re-verifies the build's Version executable, points the txqjoin open command at it and rewrites
+// active.json to name it. Runs no health check.
+void activate(InstallSystem& system, const Release& release);
+
+// The Release to use after reading `manifest`: a newer one, downloaded once and staged, or
+// `current`, without downloading, when the manifest is not newer.
+Release applyManifest(InstallSystem& system, const Release& current, const nlohmann::json& manifest,
+                      const ReleaseDownload& download);
+
+// One compact line {"build":…,"event":…,"time":…} with CR LF, appended to update.log in the
+// Install root; a log above 512 KiB is first renamed to update-<ticks>.log.
+void appendUpdateLog(InstallSystem& system, const std::string& event);
+
+}  // namespace quorvel

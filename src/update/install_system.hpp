@@ -1,0 +1,27 @@
+#pragma once
+// InstallSystem: the seams that installing and updating reach the machine through, created once by
+// the program entry (or a test) and handed down.
+
+#include "common/clock.hpp"
+#include "update/child_process.hpp"
+#include "update/install_files.hpp"
+#include "update/install_layout.hpp"
+#include "update/install_lock.hpp"
+#include "update/program_locations.hpp"
+#include "update/registry_writer.hpp"
+#include "update/update_client.hpp"
+
+namespace quorvel {
+
+struct InstallSystem {
+    const ProgramLocations& locations;
+    const KnownFolders& folders;
+    InstallFiles& files;
+    RegistryWriter& registry;
+    ChildProcesses& processes;  // the health checks
+    NamedMutexes& mutexes;      // the Install lock
+    const Clock& clock;         // the update log's time
+    UpdateAccess update;        // the update host, and the tick clock of its deadline and of log rotation
+};
+
+}  // namespace quorvel

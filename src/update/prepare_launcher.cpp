@@ -1,0 +1,82 @@
+#include "update/prepare_launcher.hpp"
+
+#include "common/error.hpp"
+#include "update/activation.hpp"
+#include "update/digest.hpp"
+
+#include <exception>
+#include <memory>
+
+namespace quorvel {
+namespace {
+
+// Holds the Install lock for its lifetime; releasing comes before the handle is closed.
+class HeldLock {
+public:
+    explicit HeldLock(NamedMutex& mutex) : mutex_(mutex) {}
+    ~HeldLock() { mutex_.release(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    NamedMutex& mutex_;
+};
+
+// The Active release, when it names a newer build whose Version executable is intact and healthy.
+std::optional<Release> newerActiveRelease(InstallSystem& system) {
+    const std::string text = system.files.readAll(installRoot(system.folders) / kActiveReleaseName);
+    const Release active = parseRelease(nlohmann::json::parse(text));
+    if (active.build <= runningBuild()) return std::nullopt;
+    const std::filesystem::path path = versionExecutablePath(system.folders, active.build);
+    active.verify(system.files.readExecutable(path));
+    healthCheck(system.processes, path);
+    return active;
+}
+
+}  // namespace
+
+std::filesystem::path prepareLauncher(InstallSystem& system, const ProgressCallback& progress, bool checkForUpdates) {
+    const std::unique_ptr<NamedMutex> lock = system.mutexes.create(kInstallLockName);
+    check(lock != nullptr, "无法创建更新锁");
+    const LockWait waited = lock->wait(kInstallLockWaitMs);
+    check(waited == LockWait::owned || waited == LockWait::abandoned, "另一个助手正在更新，请稍后重试");
+    const HeldLock held(*lock);
+
+    const std::string image = system.files.readExecutable(system.locations.modulePath());
+    Release current{runningBuild(), image.size(), sha256Hex(image)};
+
+    try {
+        if (const std::optional<Release> active = newerActiveRelease(system)) current = *active;
+    } catch (const std::exception&) {
+        // A missing, unreadable, invalid or unhealthy Active release leaves the running build in use.
+    }
+
+    if (current.build == runningBuild()) stageRelease(system, current, image);
+    activate(system, current);
+
+    if (checkForUpdates) {
+        try {
+            progress(kCheckingForUpdate);
+            const std::string body = fetchUpdateFile(system.update, kUpdateManifestPath, kMaxManifestBytes);
+            const nlohmann::json manifest = nlohmann::json::parse(body);
+            const ReleaseDownload download = [&](const Release& release) {
+                progress(kDownloadingUpdate);
+                return fetchUpdateFile(system.update, releaseDownloadPath(release), release.bytes);
+            };
+            const Release chosen = applyManifest(system, current, manifest, download);
+            if (chosen.build > current.build) {
+                activate(system, chosen);
+                current = chosen;
+                appendUpdateLog(system, "update_activated");
+            } else {
+                appendUpdateLog(system, "up_to_date");
+            }
+        } catch (const std::exception& failure) {
+            appendUpdateLog(system, std::string("update_skipped: ") + failure.what());
+            progress(kUpdateUnavailable);
+        }
+    }
+    return versionExecutablePath(system.folders, current.build);
+}
+
+}  // namespace quorvel

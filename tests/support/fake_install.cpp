@@ -1,0 +1,198 @@
+#include "support/fake_install.hpp"
+
+#include "update/digest.hpp"
+
+#include <fstream>
+#include <iterator>
+
+namespace quorvel::testing {
+namespace {
+
+class FakeRegistryKey final : public RegistryKey {
+public:
+    FakeRegistryKey(FakeRegistry& registry, std::wstring key) : registry_(registry), key_(std::move(key)) {
+        ++registry_.openKeys;
+    }
+    ~FakeRegistryKey() override {
+        --registry_.openKeys;
+        registry_.events.push_back(L"close " + key_);
+    }
+
+    bool setString(const std::wstring& name, const std::wstring& data) override {
+        registry_.budget_.spend();
+        registry_.events.push_back(L"set " + key_ + L"|" + name);
+        if (registry_.refusedValues.count({key_, name})) return false;
+        registry_.values[key_][name] = data;
+        return true;
+    }
+
+private:
+    FakeRegistry& registry_;
+    std::wstring key_;
+};
+
+class FakeChild final : public ChildProcess {
+public:
+    FakeChild(FakeChildProcesses& owner, ChildScript script) : owner_(owner), script_(script) { ++owner_.openChildren; }
+    ~FakeChild() override { --owner_.openChildren; }
+
+    bool waitForExit(std::uint32_t milliseconds) override {
+        owner_.waits.push_back(milliseconds);
+        return script_.ends;
+    }
+    void terminate(std::uint32_t exitCode) override { owner_.terminations.push_back(exitCode); }
+    std::optional<std::uint32_t> exitCode() override { return script_.exitCode; }
+
+private:
+    FakeChildProcesses& owner_;
+    ChildScript script_;
+};
+
+class FakeMutex final : public NamedMutex {
+public:
+    explicit FakeMutex(FakeMutexes& owner) : owner_(owner) {}
+    ~FakeMutex() override { owner_.events.push_back(L"close"); }
+
+    LockWait wait(std::uint32_t milliseconds) override {
+        owner_.events.push_back(L"wait " + std::to_wstring(milliseconds));
+        owner_.held = owner_.result == LockWait::owned || owner_.result == LockWait::abandoned;
+        return owner_.result;
+    }
+    void release() override {
+        owner_.events.push_back(L"release");
+        owner_.held = false;
+    }
+
+private:
+    FakeMutexes& owner_;
+};
+
+}  // namespace
+
+bool StoppableFiles::exists(const std::filesystem::path& path) {
+    budget_.spend();
+    return real_.exists(path);
+}
+
+std::optional<std::uintmax_t> StoppableFiles::sizeIfPresent(const std::filesystem::path& path) {
+    budget_.spend();
+    return real_.sizeIfPresent(path);
+}
+
+std::string StoppableFiles::readExecutable(const std::filesystem::path& path) {
+    budget_.spend();
+    return real_.readExecutable(path);
+}
+
+std::string StoppableFiles::readAll(const std::filesystem::path& path) {
+    budget_.spend();
+    return real_.readAll(path);
+}
+
+void StoppableFiles::createDirectories(const std::filesystem::path& folder) {
+    budget_.spend();
+    real_.createDirectories(folder);
+}
+
+void StoppableFiles::writeWhole(const std::filesystem::path& path, std::string_view bytes) {
+    if (!budget_.allow()) {
+        real_.writeWhole(path, bytes.substr(0, bytes.size() / 2));
+        throw WorldStopped();
+    }
+    written.push_back(path);
+    real_.writeWhole(path, bytes);
+}
+
+bool StoppableFiles::moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
+    budget_.spend();
+    return real_.moveDurably(from, to);
+}
+
+void StoppableFiles::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+    budget_.spend();
+    real_.rename(from, to);
+}
+
+void StoppableFiles::append(const std::filesystem::path& path, std::string_view bytes) {
+    budget_.spend();
+    real_.append(path, bytes);
+}
+
+std::unique_ptr<RegistryKey> FakeRegistry::createKey(const std::wstring& subKey) {
+    budget_.spend();
+    events.push_back(L"create " + subKey);
+    if (refusedKeys.count(subKey)) return nullptr;
+    return std::make_unique<FakeRegistryKey>(*this, subKey);
+}
+
+std::unique_ptr<ChildProcess> FakeChildProcesses::start(const ProgramStart& options) {
+    starts.push_back(options);
+    ChildScript chosen;
+    if (script) {
+        chosen = script(options);
+    } else {
+        chosen.exitCode = std::filesystem::exists(options.program) ? 0 : 1;
+    }
+    if (chosen.startFails) return nullptr;
+    return std::make_unique<FakeChild>(*this, chosen);
+}
+
+std::unique_ptr<NamedMutex> FakeMutexes::create(const std::wstring& name) {
+    events.push_back(L"create " + name);
+    if (createFails) return nullptr;
+    return std::make_unique<FakeMutex>(*this);
+}
+
+InstallWorld::InstallWorld()
+    : system{locations, folders, files, registry,
+             processes, mutexes, clock, {transport, ticks, HttpHost{L"update.test", 443}}} {
+    locations.module = dir / "download" / "TXQNativeConnector.exe";
+    folders.folder = dir / "local";
+    std::filesystem::create_directories(*folders.folder);
+    writeFile(locations.module, fakeImage(70'000, 'r'));
+    transport.status = 404;
+    transport.onStep = [this](HttpStep step) {
+        if (step != HttpStep::openRequest) return;
+        requested.push_back(transport.path);
+        const auto answer = answers.find(transport.path);
+        transport.status = answer == answers.end() ? 404 : answer->second.first;
+        transport.body = answer == answers.end() ? std::string() : answer->second.second;
+    };
+}
+
+void InstallWorld::serve(const std::wstring& path, std::uint32_t status, std::string body) {
+    answers[path] = {status, std::move(body)};
+}
+
+std::vector<std::string> InstallWorld::logLines() const {
+    std::vector<std::string> lines;
+    const std::filesystem::path log = root() / kUpdateLogName;
+    if (!std::filesystem::exists(log)) return lines;
+    const std::string text = readFile(log);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "(no CR LF)");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::string fakeImage(std::size_t size, char seed) {
+    std::string image(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        image[i] = static_cast<char>((i * 31 + static_cast<unsigned char>(seed)) & 0xFF);
+    image[0] = 'M';
+    image[1] = 'Z';
+    return image;
+}
+
+Release releaseOf(std::uint64_t build, const std::string& image) {
+    return Release{build, image.size(), sha256Hex(image)};
+}
+
+}  // namespace quorvel::testing

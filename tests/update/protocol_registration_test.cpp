@@ -1,0 +1,97 @@
+#include "update/protocol_registration.hpp"
+
+#include "support/fake_install.hpp"
+#include "support/message_of.hpp"
+#include "update/install_layout.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quorvel {
+namespace {
+
+using testing::messageOf;
+
+struct Registration : ::testing::Test {
+    testing::OperationBudget budget;
+    testing::FakeRegistry registry{budget};
+    const std::filesystem::path exe =
+        std::filesystem::path(L"C:\\Users\\player one\\App Data\\Local") / L"TXQNativeConnector.exe";
+};
+
+TEST_F(Registration, WritesTheThreeProtocolValuesInOrderClosingEachKeyBeforeTheNext) {
+    registerProtocol(registry, exe);
+    EXPECT_EQ(registry.values[kProtocolKey][L""], L"Quorvel");
+    EXPECT_EQ(registry.values[kProtocolKey][L"URL Protocol"], L"");
+    EXPECT_EQ(registry.values[kProtocolCommandKey][L""], L"\"" + exe.wstring() + L"\" \"%1\"");
+    const std::wstring key = kProtocolKey;
+    const std::wstring command = kProtocolCommandKey;
+    EXPECT_EQ(registry.events,
+              (std::vector<std::wstring>{L"create " + key, L"set " + key + L"|", L"close " + key, L"create " + key,
+                                         L"set " + key + L"|URL Protocol", L"close " + key, L"create " + command,
+                                         L"set " + command + L"|", L"close " + command}));
+    EXPECT_EQ(registry.openKeys, 0);
+}
+
+TEST_F(Registration, StopsAtTheFirstFailureAndKeepsWhatWasWritten) {
+    registry.refusedValues.insert({kProtocolKey, L""});
+    EXPECT_EQ(messageOf([&] { registerProtocol(registry, exe); }), "无法保存启动助手注册信息");
+    EXPECT_TRUE(registry.values.empty());
+    EXPECT_EQ(registry.events.back(), std::wstring(L"close ") + kProtocolKey);  // closed before the check
+
+    testing::FakeRegistry second{budget};
+    second.refusedKeys.insert(kProtocolCommandKey);
+    EXPECT_EQ(messageOf([&] { registerProtocol(second, exe); }), "无法注册启动助手");
+    EXPECT_EQ(second.values[kProtocolKey].size(), 2u);
+    EXPECT_EQ(second.values.count(kProtocolCommandKey), 0u);
+    EXPECT_EQ(second.openKeys, 0);
+}
+
+TEST_F(Registration, TestProtocolPointsAtTheRunningProgramAndLeavesTxqjoinAlone) {
+    testing::FakeLocations locations;
+    locations.module = std::filesystem::path(L"D:\\downloads\\a b") / L"TXQNativeConnector.exe";
+    registry.values[kProtocolCommandKey][L""] = L"untouched";
+    registerTestProtocol(registry, locations);
+    registerTestProtocol(registry, locations);
+    EXPECT_EQ(registry.values[kTestProtocolKey],
+              (std::map<std::wstring, std::wstring>{{L"", L"TXQ native experiment"}, {L"URL Protocol", L""}}));
+    EXPECT_EQ(registry.values[kTestProtocolCommandKey][L""], L"\"" + locations.module.wstring() + L"\" \"%1\"");
+    EXPECT_EQ(registry.values[kProtocolCommandKey][L""], L"untouched");
+    EXPECT_EQ(registry.values.count(kProtocolKey), 0u);
+}
+
+TEST_F(Registration, TestProtocolFailures) {
+    testing::FakeLocations locations;
+    locations.module = "TXQNativeConnector.exe";
+    {
+        testing::FakeRegistry refused{budget};
+        refused.refusedKeys.insert(kTestProtocolKey);
+        EXPECT_EQ(messageOf([&] { registerTestProtocol(refused, locations); }), "无法注册测试协议");
+    }
+    {
+        // The name and marker writes are not checked; only the command's is.
+        testing::FakeRegistry refused{budget};
+        refused.refusedValues.insert({kTestProtocolKey, L""});
+        EXPECT_NO_THROW(registerTestProtocol(refused, locations));
+        refused.refusedKeys.insert(kTestProtocolCommandKey);
+        EXPECT_EQ(messageOf([&] { registerTestProtocol(refused, locations); }), "无法注册测试命令");
+    }
+    {
+        testing::FakeRegistry refused{budget};
+        refused.refusedValues.insert({kTestProtocolCommandKey, L""});
+        EXPECT_EQ(messageOf([&] { registerTestProtocol(refused, locations); }), "测试协议保存失败");
+        EXPECT_EQ(refused.openKeys, 0);
+    }
+}
+
+TEST(InstallLayout, VersionExecutableLiesBelowTheInstallRoot) {
+    testing::FakeKnownFolders folders;
+    folders.folder = std::filesystem::path(L"C:\\Users\\p\\AppData\\Local");
+    EXPECT_EQ(installRoot(folders), *folders.folder / L"TXQConnectorNative");
+    EXPECT_EQ(versionExecutablePath(folders, 2026092001),
+              installRoot(folders) / L"versions" / L"2026092001" / L"TXQNativeConnector.exe");
+    folders.folder.reset();
+    EXPECT_EQ(messageOf([&] { versionExecutablePath(folders, 2026092001); }), "无法定位用户安装目录");
+}
+
+}  // namespace
+}  // namespace quorvel

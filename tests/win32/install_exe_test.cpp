@@ -1,0 +1,184 @@
+// The install modes of the shipped exe, run as a user would after a download: they use the
+// prefix's own HKCU and local application data, so each test holds the OutsideWorldLock and puts
+// back what it found.
+#include "common/text.hpp"
+#include "launch/launch_arguments.hpp"
+#include "support/stand_in_dota_win32.hpp"
+#include "support/temp_dir.hpp"
+#include "support/windows_process_win32.hpp"
+#include "update/digest.hpp"
+#include "update/install_layout_win32.hpp"
+#include "update/protocol_registration.hpp"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace quorvel {
+namespace {
+
+std::optional<std::wstring> readString(const wchar_t* key, const wchar_t* name) {
+    std::vector<wchar_t> buffer(4'096);
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer.data(), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::wstring(buffer.data());
+}
+
+bool keyExists(const wchar_t* key) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
+    RegCloseKey(raw);
+    return true;
+}
+
+// Moves the prefix's install root and both protocols' keys out of the way, and back at the end.
+class PrefixInstallState {
+public:
+    PrefixInstallState() : root_(installRoot(Win32KnownFolders())) {
+        saved_ = root_;
+        saved_ += L".saved-" + std::to_wstring(GetCurrentProcessId());
+        if (std::filesystem::exists(root_)) std::filesystem::rename(root_, saved_);
+        for (const wchar_t* key : kKeys) {
+            for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"URL Protocol"}) {
+                values_.push_back({key, name, readString(key, name)});
+            }
+        }
+        clearKeys();
+    }
+    ~PrefixInstallState() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+        if (std::filesystem::exists(saved_)) std::filesystem::rename(saved_, root_, ignored);
+        clearKeys();
+        for (const Saved& saved : values_) {
+            if (!saved.value) continue;
+            HKEY raw = nullptr;
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, saved.key, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr) !=
+                ERROR_SUCCESS) {
+                continue;
+            }
+            RegSetValueExW(raw, saved.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved.value->c_str()),
+                           static_cast<DWORD>((saved.value->size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(raw);
+        }
+    }
+    const std::filesystem::path& root() const { return root_; }
+
+private:
+    static constexpr const wchar_t* kKeys[] = {kProtocolKey, kProtocolCommandKey, kTestProtocolKey,
+                                               kTestProtocolCommandKey};
+    struct Saved {
+        const wchar_t* key;
+        const wchar_t* name;
+        std::optional<std::wstring> value;
+    };
+    static void clearKeys() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kProtocolKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kTestProtocolKey);
+    }
+
+    std::filesystem::path root_;
+    std::filesystem::path saved_;
+    std::vector<Saved> values_;
+};
+
+class InstallExeTest : public ::testing::Test {
+protected:
+    InstallExeTest() {
+        exe = dir / L"下载 文件" / "TXQNativeConnector.exe";
+        std::filesystem::create_directories(exe.parent_path());
+        std::filesystem::copy_file(testing::buildFolder() / "bin" / "TXQNativeConnector.exe", exe);
+        image = testing::readFile(exe);
+    }
+    testing::ChildOutcome start(const std::wstring& arguments, unsigned long timeoutMs = 60'000) {
+        return testing::runChild(exe, arguments, exe.parent_path(), timeoutMs);
+    }
+    std::filesystem::path installed() const { return state.root() / L"versions\\2026092001\\TXQNativeConnector.exe"; }
+    std::string expectedResultFile() const {
+        return "{\r\n  \"build\": 2026092001,\r\n  \"selected\": " +
+               nlohmann::json(toNarrow(installed().wstring())).dump() + "\r\n}";
+    }
+
+    testing::OutsideWorldLock lock;
+    PrefixInstallState state;
+    testing::TempDir dir;
+    std::filesystem::path exe;
+    std::string image;
+};
+
+TEST_F(InstallExeTest, InstallOnlyFromADownloadFolderInstallsRegistersAndReports) {
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "first run" : "second run");
+        const testing::ChildOutcome outcome = start(L"--install-only");
+        ASSERT_FALSE(outcome.timedOut);
+        EXPECT_EQ(outcome.exitCode, 0u);
+        EXPECT_TRUE(outcome.boxes.empty());
+        EXPECT_EQ(testing::readFile(installed()), image);
+        EXPECT_EQ(testing::readFile(state.root() / "active.json"),
+                  "{\n  \"build\": 2026092001,\n  \"bytes\": " + std::to_string(image.size()) +
+                      ",\n  \"platform\": \"windows-x64\",\n  \"schema\": 1,\n  \"sha256\": \"" + sha256Hex(image) +
+                      "\"\n}");
+        EXPECT_EQ(readString(kProtocolKey, nullptr), L"Quorvel");
+        EXPECT_EQ(readString(kProtocolKey, L"URL Protocol"), L"");
+        EXPECT_EQ(readString(kProtocolCommandKey, nullptr), quoteArgument(installed().wstring()) + L" \"%1\"");
+        EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"), expectedResultFile());
+        EXPECT_FALSE(std::filesystem::exists(state.root() / "update.log"));
+    }
+}
+
+TEST_F(InstallExeTest, TheNextReleaseInstallsItselfUnderItsOwnBuild) {
+    std::filesystem::remove(exe);
+    std::filesystem::copy_file(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", exe);
+    const testing::ChildOutcome outcome = start(L"--install-only");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    const std::filesystem::path next = state.root() / L"versions\\2026092002\\TXQNativeConnector.exe";
+    EXPECT_EQ(testing::readFile(next), testing::readFile(exe));
+    EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"),
+              "{\r\n  \"build\": 2026092002,\r\n  \"selected\": " + nlohmann::json(toNarrow(next.wstring())).dump() +
+                  "\r\n}");
+}
+
+TEST_F(InstallExeTest, UpdateOnlyWithThePlaceholderHostLogsASkipAndSucceeds) {
+    const testing::ChildOutcome outcome = start(L"--update-only");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"), expectedResultFile());
+    const std::string log = testing::readFile(state.root() / "update.log");
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.find("\r\n"), log.size() - 2) << log;
+    EXPECT_EQ(log.rfind("{\"build\":2026092001,\"event\":\"update_skipped: ", 0), 0u) << log;
+}
+
+TEST_F(InstallExeTest, RegisterTestProtocolLeavesTxqjoinAlone) {
+    const testing::ChildOutcome outcome = start(L"--register-test-protocol");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(readString(kTestProtocolKey, nullptr), L"TXQ native experiment");
+    EXPECT_EQ(readString(kTestProtocolKey, L"URL Protocol"), L"");
+    EXPECT_EQ(readString(kTestProtocolCommandKey, nullptr), quoteArgument(exe.wstring()) + L" \"%1\"");
+    EXPECT_FALSE(keyExists(kProtocolKey));
+    EXPECT_FALSE(std::filesystem::exists(state.root()));
+    if (testing::haveDisplay()) {
+        ASSERT_EQ(outcome.boxes.size(), 1u);
+        EXPECT_EQ(outcome.boxes[0].caption, L"Quorvel");
+        EXPECT_EQ(outcome.boxes[0].text, L"已注册 txqjoin-native 测试协议。现有 Python 助手及 txqjoin 协议未变。");
+    }
+}
+
+TEST_F(InstallExeTest, ASecondProcessGivesUpAfterWaitingForTheInstallLock) {
+    const ScopedKernelHandle held(CreateMutexW(nullptr, TRUE, L"Local\\TXQNativeInstall"));
+    ASSERT_TRUE(held);
+    const testing::ChildOutcome outcome = start(L"--install-only");
+    ReleaseMutex(held.get());
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    const auto report = nlohmann::json::parse(testing::readFile(exe.parent_path() / "native-check-error.json"));
+    EXPECT_EQ(report.at("error"), "另一个助手正在更新，请稍后重试");
+    EXPECT_FALSE(std::filesystem::exists(state.root()));
+}
+
+}  // namespace
+}  // namespace quorvel
