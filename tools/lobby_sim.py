@@ -527,6 +527,8 @@ def main():
     parser.add_argument("--idle-exit", type=float, default=0,
                         help="exit after this many seconds without a request (0: never)")
     parser.add_argument("--max-lifetime", type=float, default=0, help="exit after this many seconds (0: never)")
+    parser.add_argument("--downloads", default="",
+                        help="a release tree (scripts/release's dist/) whose files the default host serves")
     args = parser.parse_args()
 
     os.makedirs(args.dir, exist_ok=True)
@@ -534,6 +536,8 @@ def main():
     if os.path.exists(state_path):
         os.remove(state_path)
     sim = Simulator(args.dir, args.https_port, args.control_port)
+    if args.downloads:
+        sim.instances["default"].downloads = os.path.abspath(args.downloads)
     signal.signal(signal.SIGTERM, lambda *_: sim.finished.set())
     signal.signal(signal.SIGINT, lambda *_: sim.finished.set())
     write_atomically(state_path, json.dumps(sim.state(), indent=2) + "\n")

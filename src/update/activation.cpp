@@ -40,7 +40,7 @@ void activate(InstallSystem& system, const Release& release) {
     const std::filesystem::path path = versionExecutablePath(system.folders, release.build);
     release.verify(system.files.readExecutable(path));
     registerProtocol(system.registry, path);
-    writeFileReplacing(system.files, installRoot(system.folders) / kActiveReleaseName, releaseToJson(release).dump(2));
+    writeFileReplacing(system.files, installRoot(system.folders) / kActiveReleaseName, releaseFileText(release));
 }
 
 Release applyManifest(InstallSystem& system, const Release& current, const nlohmann::json& manifest,

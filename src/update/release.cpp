@@ -64,4 +64,15 @@ nlohmann::json releaseToJson(const Release& release) {
                           {"sha256", release.sha256}};
 }
 
+std::string releaseFileText(const Release& release) {
+    return releaseToJson(release).dump(2);
+}
+
+Release publishRelease(std::uint64_t build, std::string_view image) {
+    const Release release =
+        parseRelease(nlohmann::json::parse(releaseFileText({build, image.size(), sha256Hex(image)})));
+    release.verify(image);
+    return release;
+}
+
 }  // namespace quorvel

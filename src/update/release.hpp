@@ -39,4 +39,13 @@ Release parseRelease(const nlohmann::json& json);
 // The JSON form: build, bytes, platform "windows-x64", schema 1, sha256.
 nlohmann::json releaseToJson(const Release& release);
 
+// A Release as files hold it (active.json, the Update manifest that a release publishes): the JSON
+// form indented by two spaces, LF line breaks, no line break at the end.
+std::string releaseFileText(const Release& release);
+
+// The Release that publishes `image` as build `build`, as the updater will read it: its file text
+// read back through parseRelease, and the image verified against that. Fails with their messages
+// (a build or size outside the ranges the updater accepts, an image that is no Windows program).
+Release publishRelease(std::uint64_t build, std::string_view image);
+
 }  // namespace quorvel

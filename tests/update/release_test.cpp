@@ -122,5 +122,37 @@ TEST(VerifyRelease, AcceptsOnlyTheDescribedExecutable) {
     EXPECT_EQ(messageOf([&] { testing::releaseOf(2026092002, tiny).verify(tiny); }), "更新文件不是 Windows 程序");
 }
 
+TEST(PublishRelease, WritesTheManifestTheUpdaterAccepts) {
+    const std::string image = testing::fakeImage(65'536, 'p');
+    const Release release = publishRelease(2026092002, image);
+    EXPECT_EQ(release, (Release{2026092002, 65'536, sha256Hex(image)}));
+    EXPECT_EQ(releaseFileText(release),
+              "{\n  \"build\": 2026092002,\n  \"bytes\": 65536,\n  \"platform\": \"windows-x64\",\n"
+              "  \"schema\": 1,\n  \"sha256\": \"" +
+                  sha256Hex(image) + "\"\n}");
+    const Release read = parseRelease(nlohmann::json::parse(releaseFileText(release)));
+    EXPECT_EQ(read, release);
+    EXPECT_NO_THROW(read.verify(image));
+}
+
+TEST(PublishRelease, RefusesWhatTheUpdaterWouldRefuse) {
+    std::string notProgram = testing::fakeImage(65'536, 'n');
+    notProgram[1] = 'X';
+    const struct {
+        std::uint64_t build;
+        std::string image;
+        std::string message;
+    } cases[] = {
+        {2026091802, testing::fakeImage(65'536, 'o'), "更新清单范围无效"},
+        {10'000'000'000, testing::fakeImage(65'536, 'o'), "更新清单范围无效"},
+        {2026092002, testing::fakeImage(65'535, 's'), "更新清单范围无效"},
+        {2026092002, testing::fakeImage(8'388'609, 'l'), "更新清单范围无效"},
+        {2026092002, notProgram, "更新文件不是 Windows 程序"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(messageOf([&] { publishRelease(c.build, c.image); }), c.message) << c.build << " " << c.image.size();
+    }
+}
+
 }  // namespace
 }  // namespace quorvel
