@@ -1,7 +1,9 @@
 // prepareLauncher with the Windows seams against the update host of the simulator: the product's
 // own exe is installed, health-checked and registered, and its next release served as an update.
 #include "update/prepare_launcher.hpp"
+#include "build_config.hpp"
 #include "common/http_transport_win32.hpp"
+#include "common/text.hpp"
 #include "support/fake_install.hpp"
 #include "support/lobby_simulator_win32.hpp"
 #include "support/windows_process_win32.hpp"
@@ -14,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace quorvel {
 namespace {
@@ -140,6 +144,27 @@ TEST_F(PrepareAgainstSimulator, PlacedUpdateFilesAreServedAndScriptedAnswersStil
     EXPECT_EQ(events(), (std::vector<std::string>{"update_skipped: 更新服务返回异常", "update_activated"}));
     EXPECT_EQ(testing::readFile(versionExe(2026092002)), next);
     std::filesystem::remove_all(placed);
+}
+
+// A release tree that scripts/release wrote (scripts/check-release names it in QUORVEL_RELEASE_TREE,
+// a path on the simulator's machine): the running build takes it as an update, and active.json
+// then holds exactly the published manifest.
+TEST_F(PrepareAgainstSimulator, AReleaseTreeFromTheReleaseScriptIsInstalledAndActivated) {
+    const char* tree = std::getenv("QUORVEL_RELEASE_TREE");
+    if (tree == nullptr || *tree == '\0')
+        GTEST_SKIP() << "QUORVEL_RELEASE_TREE names no release tree (scripts/check-release sets it)";
+    const std::filesystem::path seen = L"Z:" + toWide(tree);
+    const std::string manifestText = testing::readFile(seen / "native-connector-update.json");
+    const Release release = parseRelease(nlohmann::json::parse(manifestText));
+    ASSERT_GT(release.build, config::kRunningBuild);
+    const std::string image = testing::readFile(seen / "native" / (release.sha256 + ".exe"));
+
+    simulator.serveDownloadsFrom(tree);
+    EXPECT_EQ(prepare(true), versionExe(release.build));
+    EXPECT_EQ(events(), std::vector<std::string>{"update_activated"});
+    EXPECT_EQ(testing::readFile(versionExe(release.build)), image);
+    EXPECT_EQ(registry.commandValue(), L"\"" + versionExe(release.build).wstring() + L"\" \"%1\"");
+    EXPECT_EQ(testing::readFile(*folders.folder / L"TXQConnectorNative\\active.json"), manifestText);
 }
 
 }  // namespace
