@@ -134,6 +134,25 @@ TEST(StatusWindow, LooksRightRefusesCloseWhileTheTaskRunsAndClosesAfter) {
     EXPECT_TRUE(nextText);
 }
 
+TEST(StatusWindow, ItsFaceHasTheChineseGlyphs) {
+    // Wine lacks the face: the prefix maps it to an installed CJK font, without which the text
+    // would show as boxes.
+    const ScopedMemoryDeviceContext dc(CreateCompatibleDC(nullptr));
+    ASSERT_TRUE(dc);
+    const ScopedFont font(CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                      L"Microsoft YaHei UI"));
+    ASSERT_TRUE(font);
+    const HGDIOBJ previous = SelectObject(dc.get(), font.get());
+    const std::wstring text = kInitialStatus;
+    std::vector<WORD> glyphs(text.size());
+    const DWORD converted = GetGlyphIndicesW(dc.get(), text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                                             GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc.get(), previous);
+    ASSERT_EQ(converted, text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) EXPECT_NE(glyphs[i], 0xFFFF) << "character " << i;
+}
+
 struct Started {
     ScopedKernelHandle process;
     DWORD pid = 0;
