@@ -166,6 +166,9 @@ TEST_F(ProcessTableWin32, ShippedReaderUsesClassSixtyOnly) {
 
 TEST_F(ProcessTableWin32, FallbackGivesTheWholeCommandLineAsAClassSixtyBlock) {
     StandInDota dota(kLaunch);
+    // Until the new process has run its start-up, its environment block may not hold the
+    // command line yet.
+    ASSERT_TRUE(dota.waitUntilReady());
     const auto opened = fallback.open(dota.pid());
     ASSERT_NE(opened, nullptr);
     const std::uint32_t size = opened->commandLineBlockSize();
