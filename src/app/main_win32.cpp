@@ -2,20 +2,27 @@
 // implementations of the seams and hands them down.
 #include "app/command_line_win32.hpp"
 #include "app/desktop_win32.hpp"
+#include "app/join_platform_win32.hpp"
 #include "app/product_modes.hpp"
 #include "app/run.hpp"
 #include "common/clock.hpp"
 #include "common/error.hpp"
 #include "common/http_transport_win32.hpp"
+#include "common/sleeper.hpp"
 #include "common/text.hpp"
 #include "common/tick_clock.hpp"
+#include "launch/join_flow.hpp"
+#include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
 #include "outside/local_game_files.hpp"
 #include "outside/locked_file_win32.hpp"
 #include "outside/module_loader_win32.hpp"
 #include "outside/process_environment_win32.hpp"
 #include "outside/process_table_win32.hpp"
+#include "outside/process_waiter_win32.hpp"
+#include "outside/program_starter_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
+#include "outside/window_system_win32.hpp"
 #include "update/child_process_win32.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/install_lock_win32.hpp"
@@ -26,7 +33,7 @@
 
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvel::Win32Desktop desktop;
     quorvel::Win32ProgramLocations locations;
     quorvel::Arguments args;
@@ -56,6 +63,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     quorvel::WinHttpTransport transport;
     quorvel::InstallSystem install{locations, folders, installFiles, registry,
                                    children,  mutexes, clock,        {transport, ticks}};
-    quorvel::ProductModes modes(locations, desktop, outside, install);
+    quorvel::Win32WindowSystem windows;
+    quorvel::SystemSleeper sleeper;
+    quorvel::Win32ProgramStarter starter;
+    quorvel::Win32ProcessWaiter exits;
+    const quorvel::LobbyAccess lobby{transport};
+    const quorvel::JoinWorld joinWorld{
+        lobby,   clock,   steamRegistry, gameFiles,           processes,
+        windows, sleeper, starter,       outside.steamEngine, quorvel::builtInSteamClientPin(),
+        exits};
+    quorvel::Win32JoinPlatform joinPlatform(instance);
+    quorvel::ProductModes modes(locations, desktop, outside, install, {joinPlatform, starter, joinWorld});
     return quorvel::runProgram(args, modes, locations, desktop);
 }

@@ -2,17 +2,10 @@
 
 #include "app/diagnostics.hpp"
 #include "app/install_modes.hpp"
+#include "app/self_test.hpp"
 #include "app/steam_check.hpp"
-#include "common/error.hpp"
 
 namespace quorvel {
-namespace {
-
-[[noreturn]] void notAvailable(const char* mode) {
-    throw UserError(std::string("The ") + mode + " mode is not available in this build yet");
-}
-
-}  // namespace
 
 void ProductModes::healthCheck() {
     runHealthCheck();
@@ -21,7 +14,8 @@ void ProductModes::prepare(bool checkForUpdates) {
     runInstall(install_, checkForUpdates);
 }
 void ProductModes::selfTest() {
-    notAvailable("--self-test");
+    const ProgramOperations operations(install_);
+    quorvel::selfTest(operations, install_.clock);
 }
 void ProductModes::steamCheck() {
     runSteamCheck(outside_.steamEngine, locations_);
@@ -32,8 +26,8 @@ void ProductModes::inspect() {
 void ProductModes::registerTestProtocol() {
     runRegisterTestProtocol(install_.registry, locations_, desktop_);
 }
-void ProductModes::join(const std::string&, const std::wstring*) {
-    notAvailable("join");
+void ProductModes::join(const std::string& ticket, const std::wstring* link) {
+    runJoinMode({join_.platform, install_.mutexes, join_.starter, {install_, join_.world}}, ticket, link);
 }
 
 }  // namespace quorvel

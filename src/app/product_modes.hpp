@@ -2,6 +2,7 @@
 // ProductModes: the run modes of the shipped program over the seams the program entry made.
 
 #include "app/desktop.hpp"
+#include "app/join_mode.hpp"
 #include "app/run.hpp"
 #include "launch/steam_engine.hpp"
 #include "outside/game_files.hpp"
@@ -20,11 +21,19 @@ struct OutsideWorld {
     SteamEngineAccess steamEngine;
 };
 
+// What the join mode reaches besides the install: the window and the network, the start of a
+// newer build, and the world of the join itself.
+struct JoinParts {
+    JoinPlatform& platform;
+    ProgramStarter& starter;
+    const JoinWorld& world;
+};
+
 class ProductModes final : public RunModes {
 public:
     ProductModes(const ProgramLocations& locations, Desktop& desktop, const OutsideWorld& outside,
-                 InstallSystem& install)
-        : locations_(locations), desktop_(desktop), outside_(outside), install_(install) {}
+                 InstallSystem& install, const JoinParts& join)
+        : locations_(locations), desktop_(desktop), outside_(outside), install_(install), join_(join) {}
 
     void healthCheck() override;
     void prepare(bool checkForUpdates) override;
@@ -39,6 +48,7 @@ private:
     Desktop& desktop_;
     OutsideWorld outside_;
     InstallSystem& install_;
+    JoinParts join_;
 };
 
 }  // namespace quorvel

@@ -339,6 +339,10 @@ FakeJoinWorld::FakeJoinWorld()
 
 FakeJoinWorld::~FakeJoinWorld() = default;
 
+const JoinWorld& FakeJoinWorld::world() const {
+    return seams_->join;
+}
+
 bool FakeJoinWorld::acquires(const std::string& event) const {
     if (event == "open") return !steam.openFails;
     if (event.starts_with("load ")) return !steam.loadFails;

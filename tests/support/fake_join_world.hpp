@@ -140,6 +140,8 @@ public:
 
     // Runs enter with the Ticket and a progress callback that records the texts.
     JoinOutcome enter();
+    // The world as enter sees it, for callers that run enter themselves.
+    const JoinWorld& world() const;
 
     // Counts one call into the world; fails it when it is the failing one.
     void call(const std::string& name);

@@ -3,6 +3,7 @@
 // back what it found.
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
+#include "support/prefix_install_state_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
@@ -17,14 +18,7 @@
 namespace quorvel {
 namespace {
 
-std::optional<std::wstring> readString(const wchar_t* key, const wchar_t* name) {
-    std::vector<wchar_t> buffer(4'096);
-    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer.data(), &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::wstring(buffer.data());
-}
+using testing::readUserString;
 
 bool keyExists(const wchar_t* key) {
     HKEY raw = nullptr;
@@ -32,57 +26,6 @@ bool keyExists(const wchar_t* key) {
     RegCloseKey(raw);
     return true;
 }
-
-// Moves the prefix's install root and both protocols' keys out of the way, and back at the end.
-class PrefixInstallState {
-public:
-    PrefixInstallState() : root_(installRoot(Win32KnownFolders())) {
-        saved_ = root_;
-        saved_ += L".saved-" + std::to_wstring(GetCurrentProcessId());
-        if (std::filesystem::exists(root_)) std::filesystem::rename(root_, saved_);
-        for (const wchar_t* key : kKeys) {
-            for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"URL Protocol"}) {
-                values_.push_back({key, name, readString(key, name)});
-            }
-        }
-        clearKeys();
-    }
-    ~PrefixInstallState() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-        if (std::filesystem::exists(saved_)) std::filesystem::rename(saved_, root_, ignored);
-        clearKeys();
-        for (const Saved& saved : values_) {
-            if (!saved.value) continue;
-            HKEY raw = nullptr;
-            if (RegCreateKeyExW(HKEY_CURRENT_USER, saved.key, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr) !=
-                ERROR_SUCCESS) {
-                continue;
-            }
-            RegSetValueExW(raw, saved.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved.value->c_str()),
-                           static_cast<DWORD>((saved.value->size() + 1) * sizeof(wchar_t)));
-            RegCloseKey(raw);
-        }
-    }
-    const std::filesystem::path& root() const { return root_; }
-
-private:
-    static constexpr const wchar_t* kKeys[] = {kProtocolKey, kProtocolCommandKey, kTestProtocolKey,
-                                               kTestProtocolCommandKey};
-    struct Saved {
-        const wchar_t* key;
-        const wchar_t* name;
-        std::optional<std::wstring> value;
-    };
-    static void clearKeys() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kProtocolKey);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestProtocolKey);
-    }
-
-    std::filesystem::path root_;
-    std::filesystem::path saved_;
-    std::vector<Saved> values_;
-};
 
 class InstallExeTest : public ::testing::Test {
 protected:
@@ -102,7 +45,7 @@ protected:
     }
 
     testing::OutsideWorldLock lock;
-    PrefixInstallState state;
+    testing::PrefixInstallState state;
     testing::TempDir dir;
     std::filesystem::path exe;
     std::string image;
@@ -120,9 +63,9 @@ TEST_F(InstallExeTest, InstallOnlyFromADownloadFolderInstallsRegistersAndReports
                   "{\n  \"build\": 2026092001,\n  \"bytes\": " + std::to_string(image.size()) +
                       ",\n  \"platform\": \"windows-x64\",\n  \"schema\": 1,\n  \"sha256\": \"" + sha256Hex(image) +
                       "\"\n}");
-        EXPECT_EQ(readString(kProtocolKey, nullptr), L"Quorvel");
-        EXPECT_EQ(readString(kProtocolKey, L"URL Protocol"), L"");
-        EXPECT_EQ(readString(kProtocolCommandKey, nullptr), quoteArgument(installed().wstring()) + L" \"%1\"");
+        EXPECT_EQ(readUserString(kProtocolKey, nullptr), L"Quorvel");
+        EXPECT_EQ(readUserString(kProtocolKey, L"URL Protocol"), L"");
+        EXPECT_EQ(readUserString(kProtocolCommandKey, nullptr), quoteArgument(installed().wstring()) + L" \"%1\"");
         EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"), expectedResultFile());
         EXPECT_FALSE(std::filesystem::exists(state.root() / "update.log"));
     }
@@ -156,9 +99,9 @@ TEST_F(InstallExeTest, RegisterTestProtocolLeavesTxqjoinAlone) {
     const testing::ChildOutcome outcome = start(L"--register-test-protocol");
     ASSERT_FALSE(outcome.timedOut);
     EXPECT_EQ(outcome.exitCode, 0u);
-    EXPECT_EQ(readString(kTestProtocolKey, nullptr), L"TXQ native experiment");
-    EXPECT_EQ(readString(kTestProtocolKey, L"URL Protocol"), L"");
-    EXPECT_EQ(readString(kTestProtocolCommandKey, nullptr), quoteArgument(exe.wstring()) + L" \"%1\"");
+    EXPECT_EQ(readUserString(kTestProtocolKey, nullptr), L"TXQ native experiment");
+    EXPECT_EQ(readUserString(kTestProtocolKey, L"URL Protocol"), L"");
+    EXPECT_EQ(readUserString(kTestProtocolCommandKey, nullptr), quoteArgument(exe.wstring()) + L" \"%1\"");
     EXPECT_FALSE(keyExists(kProtocolKey));
     EXPECT_FALSE(std::filesystem::exists(state.root()));
     if (testing::haveDisplay()) {

@@ -1,0 +1,59 @@
+#include "support/prefix_install_state_win32.hpp"
+
+#include "update/install_layout_win32.hpp"
+#include "update/protocol_registration.hpp"
+
+#include <windows.h>
+
+namespace quorvel::testing {
+namespace {
+
+constexpr const wchar_t* kKeys[] = {kProtocolKey, kProtocolCommandKey, kTestProtocolKey, kTestProtocolCommandKey};
+
+void clearKeys() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kProtocolKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestProtocolKey);
+}
+
+}  // namespace
+
+std::optional<std::wstring> readUserString(const wchar_t* key, const wchar_t* name) {
+    std::vector<wchar_t> buffer(4'096);
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer.data(), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::wstring(buffer.data());
+}
+
+PrefixInstallState::PrefixInstallState() : root_(installRoot(Win32KnownFolders())) {
+    saved_ = root_;
+    saved_ += L".saved-" + std::to_wstring(GetCurrentProcessId());
+    if (std::filesystem::exists(root_)) std::filesystem::rename(root_, saved_);
+    for (const wchar_t* key : kKeys) {
+        for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"URL Protocol"}) {
+            values_.push_back({key, name, readUserString(key, name)});
+        }
+    }
+    clearKeys();
+}
+
+PrefixInstallState::~PrefixInstallState() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+    if (std::filesystem::exists(saved_)) std::filesystem::rename(saved_, root_, ignored);
+    clearKeys();
+    for (const Saved& saved : values_) {
+        if (!saved.value) continue;
+        HKEY raw = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, saved.key, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr) !=
+            ERROR_SUCCESS) {
+            continue;
+        }
+        RegSetValueExW(raw, saved.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved.value->c_str()),
+                       static_cast<DWORD>((saved.value->size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(raw);
+    }
+}
+
+}  // namespace quorvel::testing
