@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,12 +94,14 @@ std::vector<HWND> statusWindows() {
     return found;
 }
 
-std::wstring textOf(HWND window) {
+// Nothing once the text control has gone, as it does first while the window is destroyed.
+std::optional<std::wstring> textOf(HWND window) {
     const HWND control = FindWindowExW(window, nullptr, L"STATIC", nullptr);
-    if (control == nullptr) return {};
+    if (control == nullptr) return std::nullopt;
     wchar_t text[4096] = {};
     GetWindowTextW(control, text, 4096);
-    return text;
+    if (!IsWindow(control)) return std::nullopt;
+    return std::wstring(text);
 }
 
 }  // namespace
@@ -121,6 +124,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             closeWhenStableMs = static_cast<DWORD>(std::wcstoul(args[++i].c_str(), nullptr, 10));
         else if (args[i] == L"--timeout" && hasValue)
             timeoutMs = static_cast<DWORD>(std::wcstoul(args[++i].c_str(), nullptr, 10));
+        else if (args[i] == L"--run")
+            run = true;
         else
             link = args[i];
     }
@@ -173,13 +178,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 it = windows.erase(it);
                 continue;
             }
-            const std::wstring text = textOf(tracked.window);
-            if (!tracked.hasText || text != tracked.text) {
-                tracked.text = text;
+            const std::optional<std::wstring> text = textOf(tracked.window);
+            if (!text) {
+                ++it;
+                continue;
+            }
+            if (!tracked.hasText || *text != tracked.text) {
+                tracked.text = *text;
                 tracked.hasText = true;
                 tracked.textTick = now;
                 tracked.closeSent = false;
-                record(start, L"text " + text);
+                record(start, L"text " + *text);
             } else if (closeWhenStableMs > 0 && !tracked.closeSent && now - tracked.textTick >= closeWhenStableMs) {
                 // The player closes a window that stays open.
                 record(start, L"close");
