@@ -16,20 +16,6 @@ constexpr int kWindowWidth = 610;
 constexpr int kWindowHeight = 260;
 constexpr UINT_PTR kCloseTimerId = 1;
 
-struct WindowTraits : Win32ErrorTraits {
-    using Handle = HWND;
-    static Handle invalid() { return nullptr; }
-    static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { DestroyWindow(handle); }
-};
-
-struct FontTraits : Win32ErrorTraits {
-    using Handle = HFONT;
-    static Handle invalid() { return nullptr; }
-    static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { DeleteObject(handle); }
-};
-
 class WinsockNetwork final : public JoinPlatform::Network {
 public:
     ~WinsockNetwork() override { WSACleanup(); }
@@ -45,6 +31,9 @@ public:
     // Runs the message loop until the window is destroyed; the window's handle is then let go.
     void runMessageLoop();
     void taskStarted() { state_.taskStarted(); }
+    // Frees the texts posted before the window was destroyed that were never delivered. Only once
+    // the worker has ended, so that nothing is posted any more.
+    void discardUndelivered();
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -57,10 +46,10 @@ private:
 
     StatusWindowState state_{*this};
     HWND text_ = nullptr;  // a child: destroyed with the main window
-    ScopedHandle<FontTraits> font_;
+    ScopedFont font_;
     // Last, so that a window still alive on unwinding is destroyed while the state it calls into
     // exists.
-    ScopedHandle<WindowTraits> window_;
+    ScopedWindow window_;
     bool destroyed_ = false;
 };
 
@@ -108,6 +97,13 @@ void StatusWindow::runMessageLoop() {
     // Destroyed by now: the handle is no longer ours to destroy. The worker may still post to it;
     // those posts fail and drop their texts.
     if (destroyed_) static_cast<void>(window_.take());
+}
+
+void StatusWindow::discardUndelivered() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, kStatusTextMessage, kStatusTextMessage, PM_REMOVE)) {
+        delete reinterpret_cast<std::wstring*>(message.lParam);
+    }
 }
 
 LRESULT CALLBACK StatusWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -159,6 +155,7 @@ void Win32JoinPlatform::runStatusWindow(const std::function<void(StatusSink&)>& 
     std::thread worker([&window, &task] { task(window); });
     window.runMessageLoop();
     worker.join();
+    window.discardUndelivered();
 }
 
 }  // namespace quorvel

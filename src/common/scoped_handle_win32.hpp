@@ -1,6 +1,7 @@
 #pragma once
 // The Windows handle kinds owned by ScopedHandle: kernel objects, WinHTTP, registry keys, BCrypt
-// providers, LocalAlloc and CoTaskMemAlloc memory and loaded modules.
+// providers, LocalAlloc and CoTaskMemAlloc memory, loaded modules, windows, fonts and memory
+// device contexts.
 
 #include "common/scoped_handle.hpp"
 
@@ -71,6 +72,29 @@ struct ModuleTraits : Win32ErrorTraits {
     static void close(Handle handle) { FreeLibrary(handle); }
 };
 
+// A window this thread created; one already destroyed must be let go with take().
+struct WindowTraits : Win32ErrorTraits {
+    using Handle = HWND;
+    static Handle invalid() { return nullptr; }
+    static bool isValid(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { DestroyWindow(handle); }
+};
+
+struct FontTraits : Win32ErrorTraits {
+    using Handle = HFONT;
+    static Handle invalid() { return nullptr; }
+    static bool isValid(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { DeleteObject(handle); }
+};
+
+// Device contexts made with CreateCompatibleDC.
+struct MemoryDeviceContextTraits : Win32ErrorTraits {
+    using Handle = HDC;
+    static Handle invalid() { return nullptr; }
+    static bool isValid(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { DeleteDC(handle); }
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedInternetHandle = ScopedHandle<InternetHandleTraits>;
 using ScopedRegistryKey = ScopedHandle<RegistryKeyTraits>;
@@ -78,5 +102,8 @@ using ScopedAlgorithmProvider = ScopedHandle<AlgorithmProviderTraits>;
 using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
 using ScopedCoTaskMemory = ScopedHandle<CoTaskMemoryTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
+using ScopedWindow = ScopedHandle<WindowTraits>;
+using ScopedFont = ScopedHandle<FontTraits>;
+using ScopedMemoryDeviceContext = ScopedHandle<MemoryDeviceContextTraits>;
 
 }  // namespace quorvel

@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include <thread>
 #include "build_config.hpp"
+#include <thread>
 
 namespace quorvel {
 namespace {
@@ -57,6 +57,17 @@ TEST_F(ExeTest, HealthCheckExitsZeroAndWritesNothing) {
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_TRUE(outcome.boxes.empty());
     EXPECT_TRUE(filesBesideExe().empty());
+}
+
+TEST_F(ExeTest, SelfTestPassesAndWritesItsReportOnly) {
+    const ChildOutcome outcome = start(L"--self-test");
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(filesBesideExe(), std::vector<std::string>{"native-self-test.json"});
+    EXPECT_EQ(testing::readFile(dir / "native-self-test.json"),
+              "{\r\n  \"build\": 2026092001,\r\n  \"networkOrGameActions\": false,\r\n  \"passed\": 66,\r\n"
+              "  \"version\": \"20260920-native-v6\"\r\n}");
 }
 
 TEST_F(ExeTest, RejectedStartsShowTheReasonAndExitOne) {

@@ -1,0 +1,298 @@
+// The join mode under Wine: the real Status window in this process, the shipped exe started
+// without a link, a second start against a running join, an abandoned join lock, and the
+// hand-over recovery over the real install seams.
+#include "app/join_mode.hpp"
+#include "app/join_platform_win32.hpp"
+#include "common/clock.hpp"
+#include "common/http_transport_win32.hpp"
+#include "common/scoped_handle_win32.hpp"
+#include "common/text.hpp"
+#include "common/tick_clock.hpp"
+#include "launch/launch_arguments.hpp"
+#include "outside/program_starter_win32.hpp"
+#include "support/fake_join_world.hpp"
+#include "support/message_of.hpp"
+#include "support/prefix_install_state_win32.hpp"
+#include "support/stand_in_dota_win32.hpp"
+#include "support/temp_dir.hpp"
+#include "support/windows_process_win32.hpp"
+#include "update/child_process_win32.hpp"
+#include "update/digest.hpp"
+#include "update/install_files.hpp"
+#include "update/install_layout_win32.hpp"
+#include "update/install_lock_win32.hpp"
+#include "update/protocol_registration.hpp"
+#include "update/registry_writer_win32.hpp"
+#include "update/release.hpp"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <thread>
+
+namespace quorvel {
+namespace {
+
+constexpr DWORD kPollMs = 20;
+constexpr int kPollRounds = 1'500;  // 30 s
+
+std::wstring textOf(HWND window) {
+    wchar_t buffer[1'024] = {};
+    GetWindowTextW(window, buffer, 1'024);
+    return buffer;
+}
+
+struct WindowSearch {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findStatusWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (owner != search->pid || std::wstring(className) != kStatusWindowClass) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The Status window of process `pid`, waited for.
+HWND statusWindowOf(DWORD pid) {
+    for (int round = 0; round < kPollRounds; ++round) {
+        WindowSearch search{pid};
+        EnumWindows(&findStatusWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) return search.found;
+        Sleep(kPollMs);
+    }
+    return nullptr;
+}
+
+// Waits until `control` shows `text`; false if it never does.
+bool waitForText(HWND control, const std::wstring& text) {
+    for (int round = 0; round < kPollRounds; ++round) {
+        if (IsWindow(control) && textOf(control) == text) return true;
+        Sleep(kPollMs);
+    }
+    return false;
+}
+
+HWND textControlOf(HWND window) {
+    return FindWindowExW(window, nullptr, L"STATIC", nullptr);
+}
+
+TEST(StatusWindow, LooksRightRefusesCloseWhileTheTaskRunsAndClosesAfter) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "windows need an X display under Wine";
+    Win32JoinPlatform platform(GetModuleHandleW(nullptr));
+    HWND window = nullptr;
+    std::wstring title, initialText;
+    LONG style = 0;
+    RECT outer{}, control{};
+    LOGFONTW font{};
+    bool refused = false, stayedOpen = false, nextText = false;
+    platform.runStatusWindow([&](StatusSink& sink) {
+        window = statusWindowOf(GetCurrentProcessId());
+        if (window == nullptr) return sink.finish(FinishMode::closeNow);
+        title = textOf(window);
+        style = GetWindowLongW(window, GWL_STYLE);
+        GetWindowRect(window, &outer);
+        const HWND text = textControlOf(window);
+        initialText = textOf(text);
+        GetWindowRect(text, &control);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&control), 2);
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0)), sizeof(font), &font);
+
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        refused = waitForText(text, kStillRunning);
+        stayedOpen = IsWindow(window) != FALSE;
+        sink.setStatusText(L"正在检查");
+        nextText = waitForText(text, L"正在检查");
+        sink.finish(FinishMode::keepOpen);
+        // Handled after the finish message: the close button works now.
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(title, L"Quorvel");
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0x00CA0000);
+    EXPECT_EQ(outer.right - outer.left, 610);
+    EXPECT_EQ(outer.bottom - outer.top, 260);
+    EXPECT_EQ(initialText, kInitialStatus);
+    EXPECT_EQ(control.left, 24);
+    EXPECT_EQ(control.top, 28);
+    EXPECT_EQ(control.right - control.left, 550);
+    EXPECT_EQ(control.bottom - control.top, 150);
+    EXPECT_EQ(font.lfHeight, -18);
+    EXPECT_EQ(font.lfWeight, FW_NORMAL);
+    EXPECT_EQ(font.lfQuality, CLEARTYPE_QUALITY);
+    EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"Microsoft YaHei UI");
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(nextText);
+}
+
+TEST(StatusWindow, ItsFaceHasTheChineseGlyphs) {
+    // Wine lacks the face: the prefix maps it to an installed CJK font, without which the text
+    // would show as boxes.
+    const ScopedMemoryDeviceContext dc(CreateCompatibleDC(nullptr));
+    ASSERT_TRUE(dc);
+    const ScopedFont font(CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                      L"Microsoft YaHei UI"));
+    ASSERT_TRUE(font);
+    const HGDIOBJ previous = SelectObject(dc.get(), font.get());
+    const std::wstring text = kInitialStatus;
+    std::vector<WORD> glyphs(text.size());
+    const DWORD converted = GetGlyphIndicesW(dc.get(), text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                                             GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc.get(), previous);
+    ASSERT_EQ(converted, text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) EXPECT_NE(glyphs[i], 0xFFFF) << "character " << i;
+}
+
+struct Started {
+    ScopedKernelHandle process;
+    DWORD pid = 0;
+};
+
+Started startWithoutArguments(const std::filesystem::path& exe) {
+    std::wstring commandLine = quoteArgument(exe.wstring());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, exe.parent_path().c_str(),
+                        &startup, &info)) {
+        return {};
+    }
+    const ScopedKernelHandle thread(info.hThread);
+    return {ScopedKernelHandle(info.hProcess), info.dwProcessId};
+}
+
+// The shipped exe, started as after a download, against the prefix's own install.
+class JoinExeTest : public ::testing::Test {
+protected:
+    JoinExeTest() {
+        exe = dir / "TXQNativeConnector.exe";
+        std::filesystem::copy_file(testing::buildFolder() / "bin" / "TXQNativeConnector.exe", exe);
+    }
+    std::filesystem::path installed() const { return state.root() / L"versions\\2026092001\\TXQNativeConnector.exe"; }
+
+    testing::OutsideWorldLock lock;
+    testing::PrefixInstallState state;
+    testing::TempDir dir;
+    std::filesystem::path exe;
+};
+
+TEST_F(JoinExeTest, WithoutALinkInstallsSaysSoAndClosesByItselfWhileASecondStartIsTurnedAway) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "the Status window needs an X display under Wine";
+    const Started first = startWithoutArguments(exe);
+    ASSERT_TRUE(first.process);
+    const HWND window = statusWindowOf(first.pid);
+    ASSERT_NE(window, nullptr);
+
+    // The first holds the join lock as long as its window exists.
+    testing::ChildOutcome second;
+    std::thread secondStart([&] { second = testing::runChild(exe, L"", dir.path()); });
+
+    const bool installedShown = waitForText(textControlOf(window), kInstalled);
+    const ULONGLONG shownAt = GetTickCount64();
+    EXPECT_EQ(WaitForSingleObject(first.process.get(), 30'000), WAIT_OBJECT_0);
+    const ULONGLONG closedAfter = GetTickCount64() - shownAt;
+    secondStart.join();
+
+    EXPECT_TRUE(installedShown);
+    // The 3-second timer, plus the ending of a process that showed a window under bare Xvfb.
+    EXPECT_GE(closedAfter, 2'500u);
+    EXPECT_LT(closedAfter, 10'000u);
+    DWORD exitCode = 259;
+    GetExitCodeProcess(first.process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(testing::readFile(installed()), testing::readFile(exe));
+
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_EQ(second.exitCode, 1u);
+    ASSERT_EQ(second.boxes.size(), 1u);
+    EXPECT_EQ(second.boxes[0].caption, L"Quorvel");
+    EXPECT_EQ(toNarrow(second.boxes[0].text), kJoinAlreadyRunning);
+}
+
+TEST_F(JoinExeTest, AnAbandonedJoinLockIsTakenOver) {
+    const ScopedKernelHandle mutex(CreateMutexW(nullptr, FALSE, kJoinLockName));
+    ASSERT_TRUE(mutex);
+    // A thread that owns the lock and ends without giving it back, as a crashed helper would.
+    DWORD owned = WAIT_FAILED;
+    std::thread([&] { owned = WaitForSingleObject(mutex.get(), 0); }).join();
+    ASSERT_EQ(owned, WAIT_OBJECT_0);
+
+    const testing::ChildOutcome outcome = testing::runChild(exe, L"", dir.path());
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(testing::readFile(installed()), testing::readFile(exe));
+}
+
+// The real window and network, with the newer build's file gone once the window has closed.
+class NewerBuildVanishes final : public JoinPlatform {
+public:
+    explicit NewerBuildVanishes(std::filesystem::path newer) : newer_(std::move(newer)) {}
+    std::unique_ptr<Network> startNetwork() override { return real_.startNetwork(); }
+    void runStatusWindow(const std::function<void(StatusSink&)>& task) override {
+        real_.runStatusWindow(task);
+        std::filesystem::remove(newer_);
+    }
+
+private:
+    Win32JoinPlatform real_{GetModuleHandleW(nullptr)};
+    std::filesystem::path newer_;
+};
+
+TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "the Status window needs an X display under Wine";
+    testing::OutsideWorldLock lock;
+    testing::PrefixInstallState state;
+    testing::TempDir dir;
+    testing::FakeLocations locations;
+    locations.module = dir / "TXQNativeConnector.exe";
+    std::filesystem::copy_file(testing::buildFolder() / "bin" / "TXQNativeConnector.exe", locations.module);
+    const std::string running = testing::readFile(locations.module);
+    const std::string newer = testing::readFile(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe");
+    const std::filesystem::path newerExe = state.root() / L"versions\\2026092002\\TXQNativeConnector.exe";
+    testing::writeFile(newerExe, newer);
+    testing::writeFile(state.root() / "active.json",
+                       releaseToJson(Release{2026092002, newer.size(), sha256Hex(newer)}).dump(2));
+
+    Win32KnownFolders folders;
+    LocalInstallFiles files;
+    Win32RegistryWriter registry;
+    Win32ChildProcesses children;
+    Win32NamedMutexes mutexes;
+    SystemClock clock;
+    SystemTickClock ticks;
+    WinHttpTransport transport;
+    // A closed local port: the update check fails at once and is only logged.
+    InstallSystem install{locations, folders, files, registry,
+                          children,  mutexes, clock, {transport, ticks, HttpHost{L"127.0.0.1", 9}}};
+    testing::FakeJoinWorld join;
+    NewerBuildVanishes platform(newerExe);
+    Win32ProgramStarter starter;
+    const std::wstring link = std::wstring(L"txqjoin://enter/?ticket=") + toWide(testing::FakeJoinWorld::kTicket);
+
+    EXPECT_EQ(
+        testing::messageOf([&] {
+            runJoinMode({platform, mutexes, starter, {install, join.world()}}, testing::FakeJoinWorld::kTicket, &link);
+        }),
+        kLaunchFailed);
+    const std::filesystem::path runningExe = state.root() / L"versions\\2026092001\\TXQNativeConnector.exe";
+    EXPECT_EQ(testing::readFile(runningExe), running);
+    EXPECT_EQ(testing::readUserString(kProtocolCommandKey, nullptr), protocolCommand(runningExe));
+    const Release active = parseRelease(nlohmann::json::parse(testing::readFile(state.root() / "active.json")));
+    EXPECT_EQ(active, (Release{2026092001, running.size(), sha256Hex(running)}));
+    // enter never ran here: only the early report reached the lobby.
+    EXPECT_EQ(join.requests(), std::vector<std::string>{testing::progressRequest("checking")});
+}
+
+}  // namespace
+}  // namespace quorvel
