@@ -13,6 +13,7 @@ scenario expects; it exits 0 only when all of it holds. Environment: QUORVEL_SAN
 sandbox preset's build folder), QUORVEL_SANDBOX_SHOT (a PNG to save the status window's screen
 to, from the Xvfb frame buffer file QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
 """
+import hashlib
 import json
 import os
 import shutil
@@ -255,8 +256,8 @@ def start_running_client(world, arguments):
 def publish_next_release(world, workdir):
     """Places the next release where the update host serves it from; returns its build."""
     image = open(os.path.join(BUILD, "next-release", "TXQNativeConnector.exe"), "rb").read()
-    running = int(open(os.path.join(BUILD, "CMakeCache.txt")).read().split("QUORVEL_RUNNING_BUILD:STRING=")[1].split()[0])
-    import hashlib
+    cache = open(os.path.join(BUILD, "CMakeCache.txt")).read()
+    running = int(cache.split("QUORVEL_RUNNING_BUILD:STRING=")[1].split()[0])
     digest = hashlib.sha256(image).hexdigest()
     os.makedirs(os.path.join(workdir, "native"), exist_ok=True)
     open(os.path.join(workdir, "native", digest + ".exe"), "wb").write(image)
@@ -356,7 +357,7 @@ def click(world, name):
     build_before = active_build(world)
     next_build = None
     if scenario.get("release"):
-        next_build = publish_next_release(world, os.path.join(world.prefix + "-release"))
+        next_build = publish_next_release(world, world.prefix + "-release")
     running = start_running_client(world, scenario["running"]) if "running" in scenario else None
     dota_before = len(world.lines("dota-events.txt"))
     steam_before = len(world.lines("steam-launches.txt"))
