@@ -171,6 +171,7 @@ def install(world):
     os.makedirs(downloads, exist_ok=True)
     shutil.copy(os.path.join(BUILD, "bin", "TXQNativeConnector.exe"), downloads)
     exe = "C:\\users\\%s\\Downloads\\TXQNativeConnector.exe" % world.user
+    serve_release(world, False)
     world.sim("DELETE", "/instances/default/requests")
     code = world.click(exe, "first-run.txt", 8000, "--run")
     events = click_lines(world, "first-run.txt")
@@ -253,18 +254,22 @@ def start_running_client(world, arguments):
     raise RuntimeError("the running Dota client did not start")
 
 
-def publish_next_release(world, workdir):
-    """Places the next release where the update host serves it from; returns its build."""
-    image = open(os.path.join(BUILD, "next-release", "TXQNativeConnector.exe"), "rb").read()
+def serve_release(world, next_release):
+    """Places a release where the update host serves it from: the sandbox exe's own build (the
+    update host's usual state) or the next one. Returns its build."""
+    folder = "next-release" if next_release else "bin"
+    image = open(os.path.join(BUILD, folder, "TXQNativeConnector.exe"), "rb").read()
     cache = open(os.path.join(BUILD, "CMakeCache.txt")).read()
-    running = int(cache.split("QUORVEL_RUNNING_BUILD:STRING=")[1].split()[0])
+    build = int(cache.split("QUORVEL_RUNNING_BUILD:STRING=")[1].split()[0]) + (1 if next_release else 0)
+    workdir = world.prefix + ("-next-release" if next_release else "-release")
     digest = hashlib.sha256(image).hexdigest()
-    os.makedirs(os.path.join(workdir, "native"), exist_ok=True)
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(os.path.join(workdir, "native"))
     open(os.path.join(workdir, "native", digest + ".exe"), "wb").write(image)
-    manifest = {"build": running + 1, "bytes": len(image), "platform": "windows-x64", "schema": 1, "sha256": digest}
+    manifest = {"build": build, "bytes": len(image), "platform": "windows-x64", "schema": 1, "sha256": digest}
     open(os.path.join(workdir, "native-connector-update.json"), "w").write(json.dumps(manifest))
     world.sim("PUT", "/instances/default/downloads", workdir.encode())
-    return running + 1
+    return build
 
 
 class Screenshot(threading.Thread):
@@ -353,11 +358,8 @@ def click(world, name):
     world.sim("DELETE", "/instances/default/rules")
     if scenario.get("rules"):
         world.sim("POST", "/instances/default/rules", scenario["rules"])
-    world.sim("PUT", "/instances/default/downloads", b"")
     build_before = active_build(world)
-    next_build = None
-    if scenario.get("release"):
-        next_build = publish_next_release(world, world.prefix + "-release")
+    next_build = serve_release(world, bool(scenario.get("release")))
     running = start_running_client(world, scenario["running"]) if "running" in scenario else None
     dota_before = len(world.lines("dota-events.txt"))
     steam_before = len(world.lines("steam-launches.txt"))
@@ -375,7 +377,6 @@ def click(world, name):
     if shooter:
         shooter.stop.set()
         shooter.join()
-    world.sim("PUT", "/instances/default/downloads", b"")
     world.sim("DELETE", "/instances/default/rules")
     requests = world.sim("GET", "/instances/default/requests")
     events = click_lines(world, "click.txt")
