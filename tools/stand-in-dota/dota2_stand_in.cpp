@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,29 @@ void record(const std::wstring& line) {
     ExitProcess(static_cast<UINT>(code));
 }
 
+// The record file named by `record=PATH` in dota2-knobs.txt beside the program (UTF-8), so that a
+// client started by Steam, which passes only the game's arguments, records as well.
+std::wstring recordKnob() {
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring knobs(self, length);
+    knobs.erase(knobs.find_last_of(L"\\/") + 1);
+    knobs += L"dota2-knobs.txt";
+    std::ifstream in(knobs.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("record=", 0) != 0) continue;
+        const std::string value = line.substr(7);
+        const int size = MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(size), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), wide.data(), size);
+        return wide;
+    }
+    return {};
+}
+
 // Our options begin with two dashes; everything else (-tools, -addon X, +connect X, ...) is the
 // game's and passes unread.
 bool parse(const std::vector<std::wstring>& arguments) {
@@ -85,6 +109,7 @@ bool parse(const std::vector<std::wstring>& arguments) {
             return false;
         }
     }
+    if (options.record.empty()) options.record = recordKnob();
     if (options.titles.empty() && !options.noWindow) options.titles.push_back(L"Dota 2");
     if (options.noWindow) options.titles.clear();
     return true;
@@ -105,6 +130,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         if (!options.ignoreClose) finish(kClosedExitCode);
         return 0;
     }
+    // Activation is how a raise shows from inside: restoring and bringing to the foreground.
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) record(L"activate " + titleOf(window));
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -1,0 +1,489 @@
+#!/usr/bin/env python3
+"""Plays one click in the sandbox world and tells what happened.
+
+  sandbox_scenario.py install PREFIX SIMDIR      "download" the sandbox exe and run it once
+  sandbox_scenario.py click PREFIX SIMDIR NAME   set the scenario up, click its join link, report
+  sandbox_scenario.py world PREFIX SIMDIR      check the world with the exe's diagnostic options
+  sandbox_scenario.py shot XWD PNG               the X frame buffer file of Xvfb -fbdir as a PNG
+
+The world comes from scripts/sandbox-world (the simulator running on the sandbox build's port, its
+CA trusted in PREFIX). `click` prints, in order, the lobby requests with their phases, the status
+window's texts, what the stand-ins recorded and the exit codes, then checks them against what the
+scenario expects; it exits 0 only when all of it holds. Environment: QUORVEL_SANDBOX_BUILD (the
+sandbox preset's build folder), QUORVEL_SANDBOX_SHOT (a PNG to save the status window's screen
+to, from the Xvfb frame buffer file QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
+"""
+import hashlib
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import threading
+import time
+import urllib.request
+import zlib
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.environ.get("QUORVEL_SANDBOX_BUILD", os.path.join(ROOT, "build", "sandbox"))
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+DOTA = r"C:\SteamLibrary\steamapps\common\dota 2 beta\game\bin\win64\dota2.exe"
+SERVER = "[A:1:123:45]"
+
+# The status window's texts that end a join.
+TEXT_JOINED = "已提交连接并切到 Dota 前台。此窗口将在 3 秒后关闭。"
+TEXT_INSTALLED = "Quorvel已安装，已启用自动更新。\\r\\n返回大厅点击“启动游戏”即可连接。窗口将在 3 秒后关闭。"
+TEXT_SWITCHING = "更新完成，正在切换新版助手…"
+TEXT_EXPIRED = "连接信息已过期，请回大厅重新点击"
+
+CONTEXT, CONSUME, PROGRESS = "/api/entry/context", "/api/entry/consume", "/api/entry/helper-progress"
+MANIFEST = "/downloads/native-connector-update.json"
+
+
+def ticket(name):
+    """A 43-character Ticket of the scenario's own."""
+    return (("sandbox-" + name + "-") * 8)[:43]
+
+
+# What each scenario sets up and what its lobby record must be: (path, phase or None) in order.
+# Every join of the helper checks for an update first; a join of a newer build after the hand-over
+# checks again (and finds itself current).
+LAUNCH_REQUESTS = [(PROGRESS, "checking"), (MANIFEST, None), (CONTEXT, None), (PROGRESS, "checking"),
+                   (CONTEXT, None), (PROGRESS, "launching"), (CONSUME, None), (PROGRESS, "sent")]
+SCENARIOS = {
+    "launch": {
+        "about": "no Dota running: steam.exe starts Dota with +connect, the new client is raised",
+        "requests": LAUNCH_REQUESTS,
+        "steam": [["-applaunch", "570", "+connect", SERVER]],
+        "final": TEXT_JOINED,
+    },
+    "silent": {
+        "about": "a client runs in the right mode: the connect goes through Steam's client engine",
+        "running": ["-vconport", "29001"],
+        "requests": [(PROGRESS, "checking"), (MANIFEST, None), (CONTEXT, None), (PROGRESS, "checking"),
+                     (PROGRESS, "checking"), (PROGRESS, "connecting"), (CONSUME, None), (PROGRESS, "sent")],
+        "steam": [],
+        "final": TEXT_JOINED,
+    },
+    "restart": {
+        "about": "a client runs in standard mode, the room wants tools mode: it is closed, Dota started again",
+        "entry": {"toolsMode": True, "addon": "dotatxq"},
+        "running": ["-vconport", "29001"],
+        "requests": [(PROGRESS, "checking"), (MANIFEST, None), (CONTEXT, None), (PROGRESS, "checking"),
+                     (CONTEXT, None), (PROGRESS, "restarting"), (CONTEXT, None), (PROGRESS, "launching"),
+                     (CONSUME, None), (PROGRESS, "sent")],
+        "steam": [["-applaunch", "570", "-tools", "-addon", "dotatxq", "+connect", SERVER]],
+        "final": TEXT_JOINED,
+    },
+    "update": {
+        "about": "the update host offers the next release: hand-over in the same click, the new build joins",
+        "release": True,
+        "requests": [(PROGRESS, "checking"), (MANIFEST, None), ("image", None)] + LAUNCH_REQUESTS,
+        "steam": [["-applaunch", "570", "+connect", SERVER]],
+        "final": TEXT_JOINED,
+    },
+    "expired": {
+        "about": "the lobby's Entry has expired: the failure text stays, nothing is consumed or launched",
+        "entry": {"expiresIn": -60},
+        "requests": [(PROGRESS, "checking"), (MANIFEST, None), (CONTEXT, None)],
+        "steam": [],
+        "final": TEXT_EXPIRED,
+    },
+}
+
+# A hostile or mistaken lobby never gets past the checks: its message stays in the window, nothing
+# is consumed or launched. (Entry changes, simulator rules for the context request, final text.)
+REFUSED_AT_ENTRY = [(PROGRESS, "checking"), (MANIFEST, None), (CONTEXT, None)]
+REFUSED_AT_CHECKS = REFUSED_AT_ENTRY + [(PROGRESS, "checking")]
+HOSTILE = {
+    "other-account": ({"steamId": "76561198000000002"}, [], REFUSED_AT_CHECKS,
+                      "Steam 当前账号与大厅登录账号不同，请切换为同一个账号后重试。"),
+    "map-missing": ({"map": "nowhere"}, [], REFUSED_AT_CHECKS, "地图名不存在于 VPK 中"),
+    "server-suffix": ({"serverSteamId": SERVER + "x"}, [], REFUSED_AT_ENTRY, "服务器地址无效"),
+    "body-too-large": ({}, [{"path": CONTEXT, "body": '{"a":"%s"}' % ("x" * (1048577 - 8))}], REFUSED_AT_ENTRY,
+                       "大厅响应过大"),
+    "nested-arrays": ({}, [{"path": CONTEXT, "body": "[" * 524288 + "]" * 524288}], REFUSED_AT_ENTRY, "连接信息不完整"),
+    "redirect": ({}, [{"path": CONTEXT, "status": 302, "headers": {"Location": "https://localhost/elsewhere"},
+                       "json": {}}], REFUSED_AT_ENTRY, "大厅请求失败 (HTTP 302)"),
+    "silent-lobby": ({}, [{"path": CONTEXT, "mode": "silent"}], REFUSED_AT_ENTRY, "大厅请求未完成，请检查网络"),
+}
+for hostile, (changes, rules, expected, text) in HOSTILE.items():
+    SCENARIOS[hostile] = {"about": "a hostile or mistaken lobby (%s): refused before anything is consumed" % hostile,
+                          "entry": changes, "rules": rules, "requests": expected, "steam": [], "final": text}
+
+
+class World:
+    def __init__(self, prefix, simdir):
+        self.prefix = os.path.abspath(prefix)
+        self.c = os.path.join(self.prefix, "drive_c")
+        self.records = os.path.join(self.c, "sandbox")
+        self.simdir = simdir
+        users = [u for u in os.listdir(os.path.join(self.c, "users")) if u != "Public"]
+        self.user = users[0]
+        self.local = os.path.join(self.c, "users", self.user, "AppData", "Local")
+
+    def sim(self, method, path, body=None):
+        state = json.load(open(os.path.join(self.simdir, "state.json")))
+        control = "http://127.0.0.1:%d" % state["controlPort"]
+        data = body if isinstance(body, bytes) or body is None else json.dumps(body).encode()
+        request = urllib.request.Request(control + path, data=data, method=method)
+        with urllib.request.urlopen(request, timeout=30) as answer:
+            return json.loads(answer.read())
+
+    def wine(self, *args, timeout=240):
+        env = dict(os.environ, QUORVEL_WINE_TIMEOUT=str(timeout))
+        return subprocess.run([WINE_RUN, self.prefix, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, env=env).returncode
+
+    def path(self, windows_path):
+        return os.path.join(self.c, *windows_path[3:].split("\\"))
+
+    def lines(self, name):
+        try:
+            with open(os.path.join(self.records, name), encoding="utf-8") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+    def click(self, target, record, close_when_stable_ms, *run):
+        os.makedirs(self.records, exist_ok=True)
+        shutil.copy(os.path.join(BUILD, "stand-ins", "click.exe"), self.records)
+        if os.path.exists(os.path.join(self.records, record)):
+            os.remove(os.path.join(self.records, record))
+        return self.wine(r"C:\sandbox\click.exe", "--record", "C:\\sandbox\\" + record, "--close-when-stable",
+                         str(close_when_stable_ms), *run, target)
+
+
+def click_lines(world, record):
+    """The click's record as (milliseconds, event, rest)."""
+    out = []
+    for line in world.lines(record):
+        ms, _, rest = line.partition(" ")
+        event, _, value = rest.partition(" ")
+        out.append((int(ms), event, value))
+    return out
+
+
+def install(world):
+    """Downloads the sandbox exe and runs it once without a link, as a player does after download."""
+    downloads = os.path.join(world.c, "users", world.user, "Downloads")
+    os.makedirs(downloads, exist_ok=True)
+    shutil.copy(os.path.join(BUILD, "bin", "TXQNativeConnector.exe"), downloads)
+    exe = "C:\\users\\%s\\Downloads\\TXQNativeConnector.exe" % world.user
+    serve_release(world, False)
+    world.sim("DELETE", "/instances/default/requests")
+    code = world.click(exe, "first-run.txt", 8000, "--run")
+    events = click_lines(world, "first-run.txt")
+    print("First run of the downloaded exe (%s, no argument):" % exe)
+    for ms, event, value in events:
+        print("  %6d ms  %s %s" % (ms, event, value))
+    command = registered_command(world)
+    print("  registered txqjoin open command: %s" % command)
+    texts = [v for _, e, v in events if e == "text"]
+    ok = code == 0 and command is not None and texts and texts[-1] == TEXT_INSTALLED
+    ok = ok and any(e == "exit" and v.endswith(" 0") for _, e, v in events)
+    if not ok:
+        print("install: the first run did not end installed (click exit %d)" % code)
+    return ok
+
+
+def check_world(world):
+    """What the exe's diagnostic options see in the world: its install, Steam's client library, Dota."""
+    downloads = os.path.join(world.c, "users", world.user, "Downloads")
+    os.makedirs(downloads, exist_ok=True)
+    shutil.copy(os.path.join(BUILD, "bin", "TXQNativeConnector.exe"), downloads)
+    exe = "C:\\users\\%s\\Downloads\\TXQNativeConnector.exe" % world.user
+    problems = []
+    results = {}
+    for option, result in (("--install-only", "native-install-result.json"),
+                           ("--steam-check", "native-steam-check.json"), ("--inspect", "native-inspect.json")):
+        code = world.wine(exe, option, timeout=120)
+        try:
+            results[option] = json.load(open(os.path.join(downloads, result)))
+        except (FileNotFoundError, ValueError):
+            results[option] = None
+        print("%s: exit code %d, %s" % (option, code, json.dumps(results[option], ensure_ascii=False)))
+        if code != 0 or results[option] is None:
+            problems.append("%s failed (exit code %d)" % (option, code))
+    installed = (results.get("--install-only") or {}).get("selected", "")
+    command = registered_command(world)
+    print("registered txqjoin open command: %s" % command)
+    if not installed.startswith("C:\\users\\%s\\AppData\\Local\\TXQConnectorNative\\versions\\" % world.user):
+        problems.append("installed at %r" % installed)
+    if command != '"%s" "%%1"' % installed:
+        problems.append("txqjoin opens %r" % command)
+    if (results.get("--steam-check") or {}).get("compatible") is not True:
+        problems.append("the stand-in Steam client library was not accepted")
+    inspect = results.get("--inspect") or {}
+    if inspect.get("dotaRoot") != "C:\\SteamLibrary\\steamapps\\common\\dota 2 beta" or inspect.get("clients") != []:
+        problems.append("inspect saw %s" % inspect)
+    for p in problems:
+        print("FAILED: " + p)
+    return not problems
+
+
+def registered_command(world):
+    """The open command registered for txqjoin, as reg.exe in the prefix reads it (ASCII paths)."""
+    env = dict(os.environ, QUORVEL_WINE_TIMEOUT="60")
+    answer = subprocess.run([WINE_RUN, world.prefix, "reg", "query", r"HKCU\Software\Classes\txqjoin\shell\open\command"],
+                            stdin=subprocess.DEVNULL, capture_output=True, env=env)
+    for line in answer.stdout.decode("utf-8", "replace").splitlines():
+        if "REG_SZ" in line:
+            return line.split("REG_SZ", 1)[1].strip()
+    return None
+
+
+def active_build(world):
+    try:
+        return json.load(open(os.path.join(world.local, "TXQConnectorNative", "active.json")))
+    except (FileNotFoundError, ValueError):
+        return None
+
+
+def start_running_client(world, arguments):
+    """A Dota client that runs before the click, started as Steam starts it."""
+    before = len(world.lines("dota-events.txt"))
+    env = dict(os.environ, QUORVEL_WINE_TIMEOUT="600")
+    process = subprocess.Popen([WINE_RUN, world.prefix, DOTA, *arguments], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    for _ in range(300):
+        if any(l.startswith("start ") for l in world.lines("dota-events.txt")[before:]):
+            return process
+        time.sleep(0.1)
+    raise RuntimeError("the running Dota client did not start")
+
+
+def serve_release(world, next_release):
+    """Places a release where the update host serves it from: the sandbox exe's own build (the
+    update host's usual state) or the next one. Returns its build."""
+    folder = "next-release" if next_release else "bin"
+    image = open(os.path.join(BUILD, folder, "TXQNativeConnector.exe"), "rb").read()
+    cache = open(os.path.join(BUILD, "CMakeCache.txt")).read()
+    build = int(cache.split("QUORVEL_RUNNING_BUILD:STRING=")[1].split()[0]) + (1 if next_release else 0)
+    workdir = world.prefix + ("-next-release" if next_release else "-release")
+    digest = hashlib.sha256(image).hexdigest()
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(os.path.join(workdir, "native"))
+    open(os.path.join(workdir, "native", digest + ".exe"), "wb").write(image)
+    manifest = {"build": build, "bytes": len(image), "platform": "windows-x64", "schema": 1, "sha256": digest}
+    open(os.path.join(workdir, "native-connector-update.json"), "w").write(json.dumps(manifest))
+    world.sim("PUT", "/instances/default/downloads", workdir.encode())
+    return build
+
+
+class Screenshot(threading.Thread):
+    """Saves the screen each time the status window's text has stood for a second."""
+
+    def __init__(self, world, record, target):
+        super().__init__(daemon=True)
+        self.world, self.record, self.target = world, record, target
+        self.stop = threading.Event()
+        self.saved = False
+
+    def run(self):
+        shot_of = None
+        while not self.stop.is_set():
+            events = click_lines(self.world, self.record)
+            texts = [i for i, (_, e, _) in enumerate(events) if e == "text"]
+            if texts and texts[-1] == len(events) - 1 and texts[-1] != shot_of:
+                age = os.path.getmtime(os.path.join(self.world.records, self.record))
+                if time.time() - age >= 1.0:
+                    self.saved = take_screenshot(self.target) or self.saved
+                    shot_of = texts[-1]
+            time.sleep(0.2)
+
+
+def take_screenshot(target):
+    framebuffer = os.environ.get("QUORVEL_SANDBOX_FRAMEBUFFER")
+    os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
+    if framebuffer and os.path.exists(framebuffer):
+        return xwd_to_png(framebuffer, target)
+    if shutil.which("import") and os.environ.get("DISPLAY"):
+        return subprocess.run(["import", "-window", "root", target], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+    return False
+
+
+def xwd_to_png(source, target):
+    """Xvfb's frame buffer (an XWD image, 32 bits a pixel) as a PNG."""
+    data = open(source, "rb").read()
+    header = struct.unpack(">25I", data[:100])
+    header_size, width, height = header[0], header[4], header[5]
+    byte_order, bits_per_pixel, bytes_per_line, ncolors = header[7], header[11], header[12], header[19]
+    if bits_per_pixel != 32:
+        return False
+    pixels = data[header_size + 12 * ncolors:]
+    rows = []
+    for y in range(height):
+        line = pixels[y * bytes_per_line:y * bytes_per_line + 4 * width]
+        if byte_order == 0:  # B G R X
+            rgb = bytearray(3 * width)
+            rgb[0::3], rgb[1::3], rgb[2::3] = line[2::4], line[1::4], line[0::4]
+        else:  # X R G B
+            rgb = bytearray(3 * width)
+            rgb[0::3], rgb[1::3], rgb[2::3] = line[1::4], line[2::4], line[3::4]
+        rows.append(b"\0" + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 6)) + chunk(b"IEND", b"")
+    open(target, "wb").write(png)
+    return True
+
+
+def phase_of(request):
+    if request["path"] != PROGRESS:
+        return None
+    try:
+        return json.loads(request["body"]).get("phase")
+    except ValueError:
+        return "(not JSON)"
+
+
+def short_path(path):
+    return "image" if path.startswith("/downloads/native/") else path
+
+
+def click(world, name):
+    scenario = SCENARIOS[name]
+    join_ticket = ticket(name)
+    link = "txqjoin://enter/?ticket=" + join_ticket
+    entry = {"expiresIn": 30, "roomId": "abcdef123456", "steamId": "76561198000000001", "serverSteamId": SERVER,
+             "addon": "3123456789", "map": "brellowick", "connectionType": "steam", "toolsMode": False}
+    entry.update(scenario.get("entry", {}))
+    world.sim("PUT", "/instances/default/entry", entry)
+    world.sim("DELETE", "/instances/default/rules")
+    if scenario.get("rules"):
+        world.sim("POST", "/instances/default/rules", scenario["rules"])
+    build_before = active_build(world)
+    next_build = serve_release(world, bool(scenario.get("release")))
+    running = start_running_client(world, scenario["running"]) if "running" in scenario else None
+    dota_before = len(world.lines("dota-events.txt"))
+    steam_before = len(world.lines("steam-launches.txt"))
+    engine_file = os.path.join(world.c, "Program Files (x86)", "Steam", "steamclient64-calls.txt")
+    engine_before = len(open(engine_file).read().splitlines()) if os.path.exists(engine_file) else 0
+    world.sim("DELETE", "/instances/default/requests")
+
+    print("Scenario %s: %s" % (name, scenario["about"]))
+    print("Click: %s" % link)
+    shot = os.environ.get("QUORVEL_SANDBOX_SHOT")
+    shooter = Screenshot(world, "click.txt", shot) if shot else None
+    if shooter:
+        shooter.start()
+    code = world.click(link, "click.txt", 6000)
+    if shooter:
+        shooter.stop.set()
+        shooter.join()
+    world.sim("DELETE", "/instances/default/rules")
+    requests = world.sim("GET", "/instances/default/requests")
+    events = click_lines(world, "click.txt")
+    steam = [json.loads(l) for l in world.lines("steam-launches.txt")[steam_before:]]
+    dota = world.lines("dota-events.txt")[dota_before:]
+    engine = open(engine_file).read().splitlines()[engine_before:] if os.path.exists(engine_file) else []
+    if running:
+        running.terminate()  # the wine-run of the client started above; the prefix's server ends it
+
+    print("\nLobby requests:")
+    for r in requests:
+        phase = phase_of(r)
+        body = r["body"] if r["path"].startswith("/api/") else ""
+        print("  %-6s %-42s %s" % (r["method"], short_path(r["path"]), ("phase=" + phase) if phase else body))
+    print("\nStatus window (ms after the click):")
+    for ms, event, value in events:
+        print("  %6d  %s %s" % (ms, event, value))
+    print("\nsteam.exe was started with:")
+    for launch in steam:
+        print("  %s" % json.dumps(launch["arguments"][1:], ensure_ascii=False))
+    if not steam:
+        print("  (not started)")
+    print("Steam client engine calls:")
+    for line in engine:
+        print("  " + line)
+    if not engine:
+        print("  (none)")
+    print("Dota client events:")
+    for line in dota:
+        print("  " + line)
+    if not dota:
+        print("  (none)")
+    texts = [v for _, e, v in events if e == "text"]
+    exits = [v.split(" ")[1] for _, e, v in events if e == "exit"]
+    final = texts[-1] if texts else None
+    after = active_build(world)
+    print("\nFinal text: %s" % final)
+    print("Exit codes: %s" % ", ".join(exits))
+    print("Active build: %s" % (after or {}).get("build"))
+
+    # What must hold.
+    problems = []
+    seen = [(short_path(r["path"]), phase_of(r)) for r in requests]
+    if seen != scenario["requests"]:
+        problems.append("lobby requests were %s, expected %s" % (seen, scenario["requests"]))
+    for r in requests:
+        if r["path"].startswith("/api/entry/") and json.loads(r["body"]).get("ticket") != join_ticket:
+            problems.append("a lobby request carried another Ticket: %s" % r["body"])
+    consumed = sum(1 for r in requests if r["path"] == CONSUME)
+    expected_consumed = sum(1 for p, _ in scenario["requests"] if p == CONSUME)
+    if consumed != expected_consumed:
+        problems.append("the Ticket was consumed %d times, expected %d" % (consumed, expected_consumed))
+    if [l["arguments"][1:] for l in steam] != scenario["steam"]:
+        problems.append("steam.exe arguments %s, expected %s" % ([l["arguments"][1:] for l in steam],
+                                                                  scenario["steam"]))
+    if final != scenario["final"]:
+        problems.append("final text %r, expected %r" % (final, scenario["final"]))
+    if code != 0 or not exits or any(e != "0" for e in exits):
+        problems.append("click ended %d, helper exit codes %s, expected 0" % (code, exits))
+    connects = [l for l in engine if l.startswith("requests 193")]
+    if name == "silent":
+        if len(connects) != 1 or not connects[0].startswith("requests 193 (%s," % SERVER):
+            problems.append("the engine's connect calls were %s" % connects)
+    elif connects:
+        problems.append("the engine got a connect it should not have: %s" % connects)
+    launched = [l for l in dota if l.startswith("start ")]
+    if scenario["steam"]:
+        if len(launched) != 1 or "+connect" not in launched[0]:
+            problems.append("Dota was not started once with +connect: %s" % launched)
+    elif launched:
+        problems.append("Dota was started: %s" % launched)
+    joined = scenario["final"] == TEXT_JOINED
+    if joined and not any(l == "activate Dota 2" for l in dota):
+        problems.append("the Dota window was not raised")
+    if name == "restart" and "close Dota 2" not in dota:
+        problems.append("the running client was not asked to close")
+    if name == "update":
+        if TEXT_SWITCHING not in texts:
+            problems.append("the hand-over text was not shown")
+        if len(exits) != 2:
+            problems.append("expected two helper processes (the hand-over), saw %d" % len(exits))
+        if (after or {}).get("build") != next_build:
+            problems.append("active build %s, expected %s" % ((after or {}).get("build"), next_build))
+    elif after != build_before:
+        problems.append("the install changed: %s -> %s" % (build_before, after))
+    if shot and shooter and shooter.saved:
+        print("Screenshot: %s" % shot)
+    print()
+    for p in problems:
+        print("FAILED: " + p)
+    print("Scenario %s: %s" % (name, "as expected" if not problems else "NOT as expected"))
+    return not problems
+
+
+def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "shot":
+        return 0 if xwd_to_png(sys.argv[2], sys.argv[3]) else 1
+    if len(sys.argv) == 4 and sys.argv[1] == "world":
+        return 0 if check_world(World(sys.argv[2], sys.argv[3])) else 1
+    if len(sys.argv) == 4 and sys.argv[1] == "install":
+        return 0 if install(World(sys.argv[2], sys.argv[3])) else 1
+    if len(sys.argv) == 5 and sys.argv[1] == "click" and sys.argv[4] in SCENARIOS:
+        return 0 if click(World(sys.argv[2], sys.argv[3]), sys.argv[4]) else 1
+    print(__doc__, file=sys.stderr)
+    print("scenarios: " + ", ".join(SCENARIOS), file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())
