@@ -1,14 +1,12 @@
 #include "outside/program_starter_win32.hpp"
 
-#include "common/scoped_handle_win32.hpp"
-
 #include <windows.h>
 
 #include <string>
 
 namespace quorvel {
 
-bool Win32ProgramStarter::start(const ProgramStart& options) {
+std::optional<StartedProcess> startProcess(const ProgramStart& options) {
     std::wstring commandLine = options.commandLine;  // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -16,11 +14,13 @@ bool Win32ProgramStarter::start(const ProgramStart& options) {
     const wchar_t* folder = options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str();
     if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         folder, &startup, &started)) {
-        return false;
+        return std::nullopt;
     }
-    const ScopedKernelHandle thread(started.hThread);
-    const ScopedKernelHandle process(started.hProcess);
-    return true;
+    return StartedProcess{ScopedKernelHandle(started.hProcess), ScopedKernelHandle(started.hThread)};
+}
+
+bool Win32ProgramStarter::start(const ProgramStart& options) {
+    return startProcess(options).has_value();
 }
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "update/child_process_win32.hpp"
 
 #include "common/scoped_handle_win32.hpp"
+#include "outside/program_starter_win32.hpp"
 
 #include <string>
 #include <utility>
@@ -31,17 +32,9 @@ private:
 }  // namespace
 
 std::unique_ptr<ChildProcess> Win32ChildProcesses::start(const ProgramStart& options) {
-    std::wstring commandLine = options.commandLine;  // CreateProcessW may write into it
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    const wchar_t* folder = options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str();
-    if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        folder, &startup, &started)) {
-        return nullptr;
-    }
-    return std::make_unique<Win32ChildProcess>(ScopedKernelHandle(started.hProcess),
-                                               ScopedKernelHandle(started.hThread));
+    std::optional<StartedProcess> started = startProcess(options);
+    if (!started) return nullptr;
+    return std::make_unique<Win32ChildProcess>(std::move(started->process), std::move(started->thread));
 }
 
 }  // namespace quorvel
