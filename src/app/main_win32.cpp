@@ -33,11 +33,22 @@
 
 #include <windows.h>
 
+namespace {
+
+constexpr const char* kDllSearchNotLimited = "无法限定系统组件的加载位置，请更新 Windows";
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // First of all: the exe runs from a download folder, where anyone may drop a DLL. From here on
+    // every DLL loaded by name (the delay-loaded imports, and whatever system DLLs load on their
+    // own) comes from System32 only; the load-time imports are KnownDLLs, which always do.
+    const bool dllSearchLimited = SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
     quorvel::Win32Desktop desktop;
     quorvel::Win32ProgramLocations locations;
     quorvel::Arguments args;
     try {
+        quorvel::check(dllSearchLimited, kDllSearchNotLimited);
         args = quorvel::processArguments();
     } catch (const quorvel::UserError& failure) {
         desktop.showError(quorvel::toWideLenient(failure.what()));

@@ -1,0 +1,212 @@
+// DLLs planted beside the programs we ship, as a web page can drop them into a download folder:
+// a stand-in under each name that the exe, WinHTTP or the window system might load by name, with
+// Wine told to prefer a DLL found along the search path over its own. The exe must load none of
+// them in any run mode; a program without the protection loads one.
+#include "common/scoped_handle_win32.hpp"
+#include "common/text.hpp"
+#include "support/prefix_install_state_win32.hpp"
+#include "support/stand_in_dota_win32.hpp"
+#include "support/temp_dir.hpp"
+#include "support/windows_process_win32.hpp"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+namespace {
+
+// The exe's own delay-loaded imports first, then DLLs that WinHTTP, the socket library and the
+// window system load on their own on Windows. version.dll is left out: Wine's user32 imports it
+// at load time (Windows' does not), so Wine takes a planted one before any program's first
+// instruction, whatever that program does.
+const wchar_t* const kPlantedDlls[] = {
+    L"bcrypt",  L"winhttp", L"crypt32", L"secur32", L"jsproxy",  L"dnsapi",  L"iphlpapi",
+    L"mswsock", L"userenv", L"uxtheme", L"dwmapi",  L"comctl32", L"wininet", L"winmm",
+};
+
+// Every run mode of the exe, each with what it reaches before it ends here.
+const wchar_t* const kRunModes[] = {
+    L"--health-check",
+    L"--self-test",
+    L"--install-only",
+    L"--update-only",  // the manifest request to the placeholder lobby host fails
+    L"--steam-check",  // no Steam in the prefix
+    L"--inspect",
+    L"--register-test-protocol",
+    L"",  // a join without a link: installs, shows its window
+    L"txqjoin://enter/?ticket=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",  // the lobby is unreachable
+    L"a b",                                                                  // turned away
+};
+
+// Wine told to take each planted name from the search path first (`name=n,b`) in every process
+// of the program named `program`, for the object's lifetime. A per-program override in the
+// prefix's registry, since Wine takes WINEDLLOVERRIDES from the Unix environment its process tree
+// started with, not from the environment block a Windows parent passes to CreateProcessW.
+class PlantedDllsPreferred {
+public:
+    explicit PlantedDllsPreferred(const std::wstring& program)
+        : appKey_(L"Software\\Wine\\AppDefaults\\" + program), overridesKey_(appKey_ + L"\\DllOverrides") {
+        HKEY raw = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, overridesKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw,
+                            nullptr) != ERROR_SUCCESS) {
+            throw std::runtime_error("cannot create the DLL overrides key");
+        }
+        const ScopedRegistryKey key(raw);
+        const std::wstring order = L"native,builtin";
+        for (const wchar_t* name : kPlantedDlls) {
+            RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order.c_str()),
+                           static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t)));
+        }
+    }
+    ~PlantedDllsPreferred() {
+        HKEY raw = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, overridesKey_.c_str(), 0, KEY_SET_VALUE, &raw) == ERROR_SUCCESS) {
+            const ScopedRegistryKey key(raw);
+            for (const wchar_t* name : kPlantedDlls) RegDeleteValueW(key.get(), name);
+        }
+        // Removes the keys only if nothing else was kept in them.
+        RegDeleteKeyW(HKEY_CURRENT_USER, overridesKey_.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, appKey_.c_str());
+    }
+    PlantedDllsPreferred(const PlantedDllsPreferred&) = delete;
+    PlantedDllsPreferred& operator=(const PlantedDllsPreferred&) = delete;
+
+private:
+    std::wstring appKey_;
+    std::wstring overridesKey_;
+};
+
+struct Ending {
+    DWORD exitCode = 0;
+    bool timedOut = false;
+};
+
+struct OwnWindows {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectVisibleWindows(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<OwnWindows*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+    return TRUE;
+}
+
+// Runs `exe` in its folder, asking every window it shows to close (a message box is answered, the
+// Status window closes once its task has ended), until it ends.
+Ending runToTheEnd(const std::filesystem::path& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, exe.parent_path().c_str(),
+                        &startup, &info)) {
+        throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+    }
+    const ScopedKernelHandle process(info.hProcess);
+    const ScopedKernelHandle thread(info.hThread);
+    Ending ending;
+    const ULONGLONG deadline = GetTickCount64() + 60'000;
+    while (WaitForSingleObject(process.get(), 100) == WAIT_TIMEOUT) {
+        if (GetTickCount64() >= deadline) {
+            TerminateProcess(process.get(), 99);
+            WaitForSingleObject(process.get(), 5'000);
+            ending.timedOut = true;
+            break;
+        }
+        OwnWindows windows{info.dwProcessId, {}};
+        EnumWindows(&collectVisibleWindows, reinterpret_cast<LPARAM>(&windows));
+        for (const HWND window : windows.found) {
+            wchar_t className[64] = {};
+            GetClassNameW(window, className, 64);
+            if (std::wstring(className) == L"#32770") {
+                PostMessageW(window, WM_COMMAND, IDOK, 0);
+            } else {
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        }
+    }
+    GetExitCodeProcess(process.get(), &ending.exitCode);
+    return ending;
+}
+
+// A fresh download folder holding a copy of `program` and a stand-in under every planted name.
+class PlantedFolder {
+public:
+    explicit PlantedFolder(const std::filesystem::path& program) : program_(dir_ / program.filename()) {
+        std::filesystem::copy_file(program, program_);
+        const std::filesystem::path standIn = testing::buildFolder() / "planting" / "planted_dll.dll";
+        for (const wchar_t* name : kPlantedDlls) {
+            std::filesystem::copy_file(standIn, dir_ / (std::wstring(name) + L".dll"));
+        }
+    }
+
+    const std::filesystem::path& program() const { return program_; }
+
+    // The planted names whose stand-in was loaded by some process, in lower case.
+    std::vector<std::string> loaded() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+            const std::wstring name = lowerCopy(entry.path().filename().wstring());
+            if (name.ends_with(L".dll.loaded")) names.push_back(toNarrow(name.substr(0, name.size() - 7)));
+        }
+        return names;
+    }
+
+private:
+    testing::TempDir dir_;
+    std::filesystem::path program_;
+};
+
+// The exes run against the prefix's own install root and protocol keys, put back afterwards.
+class PlantingTest : public ::testing::Test {
+protected:
+    // Runs `program` from a planted folder in each of `modes`; expects it to end and to have
+    // loaded no stand-in.
+    template <std::size_t N>
+    void expectNoPlantedDllLoaded(const std::filesystem::path& program, const wchar_t* const (&modes)[N]) {
+        for (const wchar_t* mode : modes) {
+            SCOPED_TRACE(toNarrow(program.filename().wstring()) + " " + toNarrow(mode));
+            const PlantedFolder folder(program);
+            const PlantedDllsPreferred preferred(program.filename().wstring());
+            const Ending ending = runToTheEnd(folder.program(), mode);
+            EXPECT_FALSE(ending.timedOut);
+            EXPECT_EQ(folder.loaded(), std::vector<std::string>{});
+        }
+    }
+
+    testing::OutsideWorldLock lock;
+    testing::PrefixInstallState state;
+};
+
+TEST_F(PlantingTest, TheShippedExeLoadsNoPlantedDllInAnyRunMode) {
+    expectNoPlantedDllLoaded(testing::buildFolder() / "bin" / "TXQNativeConnector.exe", kRunModes);
+}
+
+TEST_F(PlantingTest, TheOtherBuildsOfTheExeShareTheProtection) {
+    // --health-check loads bcrypt; --update-only loads winhttp as well.
+    const wchar_t* const modes[] = {L"--health-check", L"--update-only"};
+    expectNoPlantedDllLoaded(testing::buildFolder() / "stand-ins" / "TXQNativeConnector-standin.exe", modes);
+    expectNoPlantedDllLoaded(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", modes);
+}
+
+TEST(PlantingControl, AProgramImportingBcryptTheOrdinaryWayLoadsThePlantedOne) {
+    const PlantedFolder folder(testing::buildFolder() / "planting" / "planting_control.exe");
+    const PlantedDllsPreferred preferred(L"planting_control.exe");
+    const Ending ending = runToTheEnd(folder.program(), L"");
+    ASSERT_FALSE(ending.timedOut);
+    // The stand-in's BCryptGenRandom answered, not the system's.
+    EXPECT_EQ(ending.exitCode, 3u);
+    EXPECT_EQ(folder.loaded(), std::vector<std::string>{"bcrypt.dll"});
+}
+
+}  // namespace
+}  // namespace quorvel
