@@ -6,9 +6,13 @@
 #include <winhttp.h>
 
 #include <utility>
+#include <vector>
 
 namespace quorvel {
 namespace {
+
+// The DLLs that WinHTTP loads for a TLS exchange.
+constexpr const wchar_t* kTlsLibraries[] = {L"secur32.dll", L"crypt32.dll"};
 
 class WinHttpRequest final : public HttpRequest {
 public:
@@ -66,8 +70,8 @@ private:
 
 class WinHttpSession final : public HttpSession {
 public:
-    WinHttpSession(ScopedModule certificates, ScopedInternetHandle handle)
-        : certificates_(std::move(certificates)), handle_(std::move(handle)) {}
+    WinHttpSession(std::vector<ScopedModule> tlsLibraries, ScopedInternetHandle handle)
+        : tlsLibraries_(std::move(tlsLibraries)), handle_(std::move(handle)) {}
 
     std::unique_ptr<HttpConnection> connect(const HttpHost& host) override {
         ScopedInternetHandle connection(WinHttpConnect(handle_.get(), host.name.c_str(), host.port, 0));
@@ -76,18 +80,22 @@ public:
     }
 
 private:
-    // Declared first so that it is released after the session.
-    ScopedModule certificates_;
+    // Declared first so that they are released after the session.
+    std::vector<ScopedModule> tlsLibraries_;
     ScopedInternetHandle handle_;
 };
 
 }  // namespace
 
 std::unique_ptr<HttpSession> WinHttpTransport::openSession(const std::wstring& userAgent, std::uint32_t timeoutMs) {
-    // WinHTTP loads the certificate library by name only when it first checks a server's
-    // certificate, and a loader may then look in the exe's own folder first (Wine's does, whatever
-    // the default DLL directories say). Loaded from System32 beforehand, it is found in the process.
-    ScopedModule certificates(LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    // WinHTTP loads the TLS and certificate libraries by name only at its first TLS handshake, and
+    // a loader may then look in the exe's own folder first (Wine's does for the DLLs its own DLLs
+    // delay-load, whatever the default DLL directories say). Loaded from System32 beforehand, they
+    // are found in the process instead.
+    std::vector<ScopedModule> tlsLibraries;
+    for (const wchar_t* name : kTlsLibraries) {
+        tlsLibraries.emplace_back(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    }
     ScopedInternetHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                              WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return nullptr;
@@ -97,7 +105,7 @@ std::unique_ptr<HttpSession> WinHttpTransport::openSession(const std::wstring& u
     // a server that accepts and stays silent would hang the request for good; bound it as well.
     DWORD responseTimeout = timeoutMs;
     WinHttpSetOption(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
-    return std::make_unique<WinHttpSession>(std::move(certificates), std::move(session));
+    return std::make_unique<WinHttpSession>(std::move(tlsLibraries), std::move(session));
 }
 
 }  // namespace quorvel

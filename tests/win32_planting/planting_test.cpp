@@ -4,6 +4,7 @@
 // them in any run mode; a program without the protection loads one.
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
+#include "support/lobby_simulator_win32.hpp"
 #include "support/prefix_install_state_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
@@ -196,6 +197,19 @@ TEST_F(PlantingTest, TheOtherBuildsOfTheExeShareTheProtection) {
     const wchar_t* const modes[] = {L"--health-check", L"--update-only"};
     expectNoPlantedDllLoaded(testing::buildFolder() / "stand-ins" / "TXQNativeConnector-standin.exe", modes);
     expectNoPlantedDllLoaded(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", modes);
+}
+
+// The exe reaches no TLS server here (its lobby host is a placeholder), so the exchange goes
+// through the same transport in a probe, against the lobby simulator.
+TEST(PlantingHttps, ATlsExchangeThroughTheTransportLoadsNoPlantedDll) {
+    testing::SimulatedLobby simulator;
+    const PlantedFolder folder(testing::buildFolder() / "planting" / "https_probe.exe");
+    const PlantedDllsPreferred preferred(L"https_probe.exe");
+    const Ending ending = runToTheEnd(folder.program(), std::to_wstring(simulator.host().port));
+    ASSERT_FALSE(ending.timedOut);
+    EXPECT_EQ(ending.exitCode, 0u);
+    EXPECT_EQ(simulator.requests().size(), 1u);
+    EXPECT_EQ(folder.loaded(), std::vector<std::string>{});
 }
 
 TEST(PlantingControl, AProgramImportingBcryptTheOrdinaryWayLoadsThePlantedOne) {
