@@ -21,8 +21,8 @@
 namespace quorvel {
 namespace {
 
-// The exe's own delay-loaded imports first, then DLLs that WinHTTP, the socket library and the
-// window system load on their own on Windows. version.dll is left out: Wine's user32 imports it
+// The DLLs the exe delay-loads that are not KnownDLLs first, then DLLs that WinHTTP, the socket
+// library and the window system load on their own on Windows. version.dll is left out: Wine's user32 imports it
 // at load time (Windows' does not), so Wine takes a planted one before any program's first
 // instruction, whatever that program does.
 const wchar_t* const kPlantedDlls[] = {
@@ -30,18 +30,25 @@ const wchar_t* const kPlantedDlls[] = {
     L"mswsock", L"userenv", L"uxtheme", L"dwmapi",  L"comctl32", L"wininet", L"winmm",
 };
 
-// Every run mode of the exe, each with what it reaches before it ends here.
-const wchar_t* const kRunModes[] = {
-    L"--health-check",
-    L"--self-test",
-    L"--install-only",
-    L"--update-only",  // the manifest request to the placeholder lobby host fails
-    L"--steam-check",  // no Steam in the prefix
-    L"--inspect",
-    L"--register-test-protocol",
-    L"",  // a join without a link: installs, shows its window
-    L"txqjoin://enter/?ticket=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",  // the lobby is unreachable
-    L"a b",                                                                  // turned away
+struct RunMode {
+    const wchar_t* arguments;
+    DWORD exitCode;         // how the run ends here, which shows that it got as far as it can
+    bool inWindow = false;  // a join: without a display it cannot make its window and ends with 1
+};
+
+// Every run mode of the exe.
+const RunMode kRunModes[] = {
+    {L"--health-check", 0},
+    {L"--self-test", 0},
+    {L"--install-only", 0},
+    {L"--update-only", 0},  // the manifest request to the placeholder lobby host fails: a skip
+    {L"--steam-check", 1},  // no Steam in the prefix
+    {L"--inspect", 1},
+    {L"--register-test-protocol", 0},
+    {L"", 0, true},  // installs and says so
+    // The lobby is unreachable: the window shows why until it is closed.
+    {L"txqjoin://enter/?ticket=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", 0, true},
+    {L"a b", 1},  // turned away
 };
 
 // Wine told to take each planted name from the search path first (`name=n,b`) in every process
@@ -170,16 +177,17 @@ private:
 // The exes run against the prefix's own install root and protocol keys, put back afterwards.
 class PlantingTest : public ::testing::Test {
 protected:
-    // Runs `program` from a planted folder in each of `modes`; expects it to end and to have
-    // loaded no stand-in.
+    // Runs `program` from a planted folder in each of `modes`; expects each run to end as the mode
+    // does and to have loaded no stand-in.
     template <std::size_t N>
-    void expectNoPlantedDllLoaded(const std::filesystem::path& program, const wchar_t* const (&modes)[N]) {
-        for (const wchar_t* mode : modes) {
-            SCOPED_TRACE(toNarrow(program.filename().wstring()) + " " + toNarrow(mode));
+    void expectNoPlantedDllLoaded(const std::filesystem::path& program, const RunMode (&modes)[N]) {
+        for (const RunMode& mode : modes) {
+            SCOPED_TRACE(toNarrow(program.filename().wstring()) + " " + toNarrow(mode.arguments));
             const PlantedFolder folder(program);
             const PlantedDllsPreferred preferred(program.filename().wstring());
-            const Ending ending = runToTheEnd(folder.program(), mode);
+            const Ending ending = runToTheEnd(folder.program(), mode.arguments);
             EXPECT_FALSE(ending.timedOut);
+            EXPECT_EQ(ending.exitCode, mode.inWindow && !testing::haveDisplay() ? 1u : mode.exitCode);
             EXPECT_EQ(folder.loaded(), std::vector<std::string>{});
         }
     }
@@ -194,7 +202,7 @@ TEST_F(PlantingTest, TheShippedExeLoadsNoPlantedDllInAnyRunMode) {
 
 TEST_F(PlantingTest, TheOtherBuildsOfTheExeShareTheProtection) {
     // --health-check loads bcrypt; --update-only loads winhttp as well.
-    const wchar_t* const modes[] = {L"--health-check", L"--update-only"};
+    const RunMode modes[] = {{L"--health-check", 0}, {L"--update-only", 0}};
     expectNoPlantedDllLoaded(testing::buildFolder() / "stand-ins" / "TXQNativeConnector-standin.exe", modes);
     expectNoPlantedDllLoaded(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", modes);
 }
