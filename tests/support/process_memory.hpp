@@ -6,7 +6,7 @@
 
 namespace quorvel::testing {
 
-// The peak resident memory of this process so far, in bytes; it never goes down.
+// The peak resident memory of this process so far, in bytes (under Wine it can dip by a few pages).
 std::uint64_t peakMemoryBytes();
 
 }  // namespace quorvel::testing

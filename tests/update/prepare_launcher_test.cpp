@@ -111,7 +111,9 @@ TEST_F(PrepareLauncher, AnActiveJsonOfAGibibyteIsNotReadAndIsReplaced) {
     testing::writeSparseFile(world.root() / "active.json", std::uintmax_t{1} << 30);
     EXPECT_EQ(prepare(false), world.versionExe(kRunning));
     EXPECT_EQ(active(), testing::releaseOf(kRunning, running));
-    EXPECT_LT(testing::peakMemoryBytes() - peakBefore, std::uint64_t{64} << 20);
+    // Wine's peak can dip by a few pages, so growth is counted only upwards.
+    const std::uint64_t peakAfter = testing::peakMemoryBytes();
+    EXPECT_LT(peakAfter > peakBefore ? peakAfter - peakBefore : 0, std::uint64_t{64} << 20);
 }
 
 TEST_F(PrepareLauncher, InstallsANewerReleaseFromTheManifest) {

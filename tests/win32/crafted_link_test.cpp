@@ -84,6 +84,10 @@ std::vector<Case> craftedLinks() {
         {kValid + L"\"\t--update-only", kOneLinkOnly},
         {L"txqjoin:\" \"", kOneLinkOnly},
         {quotesAndOptions, kOneLinkOnly},
+        // A quote inside the ticket ends the quoted stretch and the next quote opens another, so
+        // the split drops both: the program gets the plain link and joins with the ticket it
+        // spells, as for the link without the quote; no other mode, no other argument.
+        {kPrefix + std::wstring(20, L'a') + L"\"" + std::wstring(23, L'a'), kJoinBusy},
     };
 }
 
@@ -94,7 +98,7 @@ protected:
     testing::TempDir dir;
 };
 
-TEST_F(CraftedLinkTest, EveryLinkEndsInTheLinkOrArgumentCountError) {
+TEST_F(CraftedLinkTest, NoLinkReachesAnotherModeOrASecondArgument) {
     // Installed and registered for real, as by a first start after a download.
     const std::filesystem::path downloaded = dir / "Downloads" / "TXQNativeConnector.exe";
     std::filesystem::create_directories(downloaded.parent_path());
