@@ -4,7 +4,6 @@
 #include "update/file_helpers.hpp"
 
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace quorvel {
@@ -22,15 +21,22 @@ std::string LocalInstallFiles::readExecutable(const std::filesystem::path& path)
     return readExecutableFile(path);
 }
 
-std::string LocalInstallFiles::readAll(const std::filesystem::path& path) {
+std::string LocalInstallFiles::readAll(const std::filesystem::path& path, std::size_t maxBytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
         throw std::filesystem::filesystem_error("cannot open file", path,
                                                 std::make_error_code(std::errc::no_such_file_or_directory));
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One byte beyond the limit tells a file that is too large from one that fills it exactly.
+    std::string bytes(maxBytes + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) {
         throw std::filesystem::filesystem_error("cannot read file", path, std::make_error_code(std::errc::io_error));
+    }
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > maxBytes) {
+        throw std::filesystem::filesystem_error("file too large", path,
+                                                std::make_error_code(std::errc::file_too_large));
     }
     return bytes;
 }

@@ -3,6 +3,7 @@
 // Implementation: LocalInstallFiles (std::filesystem and moveFileDurably, both builds); fake:
 // testing::StoppableFiles (support/fake_install.hpp), which stops the world after any operation.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,8 +21,9 @@ public:
     virtual std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) = 0;
     // readExecutableFile: a whole file of 1 byte to 8 MiB.
     virtual std::string readExecutable(const std::filesystem::path& path) = 0;
-    // A whole small file; fails with the file-system error when it cannot be read.
-    virtual std::string readAll(const std::filesystem::path& path) = 0;
+    // A whole file of at most `maxBytes`, read without ever holding more than that; fails with
+    // the file-system error when it cannot be read, and with file_too_large when it holds more.
+    virtual std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) = 0;
     // The folder and all missing ancestors.
     virtual void createDirectories(const std::filesystem::path& folder) = 0;
     // Creates or truncates `path` and writes `bytes` in binary; fails with "无法写入更新文件".
@@ -40,7 +42,7 @@ public:
     bool exists(const std::filesystem::path& path) override;
     std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) override;
     std::string readExecutable(const std::filesystem::path& path) override;
-    std::string readAll(const std::filesystem::path& path) override;
+    std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override;
     void createDirectories(const std::filesystem::path& folder) override;
     void writeWhole(const std::filesystem::path& path, std::string_view bytes) override;
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;

@@ -3,6 +3,7 @@
 #include "common/error.hpp"
 #include "update/activation.hpp"
 #include "update/digest.hpp"
+#include "update/update_client.hpp"
 
 #include <exception>
 #include <memory>
@@ -22,9 +23,14 @@ private:
     NamedMutex& mutex_;
 };
 
+// active.json holds one Release in the same JSON form as the update manifest, so the manifest's
+// bound fits it with room to spare; anything larger is not ours and is not read into memory.
+constexpr std::size_t kMaxActiveReleaseBytes = kMaxManifestBytes;
+
 // The Active release, when it names a newer build whose Version executable is intact and healthy.
 std::optional<Release> newerActiveRelease(InstallSystem& system) {
-    const std::string text = system.files.readAll(installRoot(system.folders) / kActiveReleaseName);
+    const std::string text =
+        system.files.readAll(installRoot(system.folders) / kActiveReleaseName, kMaxActiveReleaseBytes);
     const Release active = parseRelease(nlohmann::json::parse(text));
     if (active.build <= runningBuild()) return std::nullopt;
     const std::filesystem::path path = versionExecutablePath(system.folders, active.build);

@@ -115,5 +115,28 @@ TEST_F(MapResources, ADirectoryFileThatIsAFolderIsMissing) {
     EXPECT_EQ(outcome(entry("42", false)), kResourcesMissing);
 }
 
+// Directory files as large as the header allows, and one byte larger, written sparse: the size
+// rule is applied to the header before anything of the tree is read.
+TEST_F(MapResources, DirectoryFilesAtTheTreeSizeLimit) {
+    constexpr std::uintmax_t k64MiB = std::uintmax_t{64} << 20;
+    struct Case {
+        std::uint32_t treeSize;
+        std::uintmax_t treeBytesOnDisk;
+        const char* message;
+    };
+    const Case cases[] = {
+        {k64MiB + 1, k64MiB + 1, "不支持的 VPK 格式"},
+        {k64MiB, k64MiB, "地图名不存在于 VPK 中"},  // read whole: zeros, an empty tree
+        {k64MiB, k64MiB - 1, "VPK 文件不完整"},
+    };
+    const fs::path file = workshopFolder / "3141592653.vpk";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.treeSize);
+        testing::writeFile(file, testing::vpkDirectoryFile(1, "", "", c.treeSize));
+        fs::resize_file(file, 12 + c.treeBytesOnDisk);
+        EXPECT_EQ(outcome(entry("3141592653", false)), c.message);
+    }
+}
+
 }  // namespace
 }  // namespace quorvel

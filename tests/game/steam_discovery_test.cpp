@@ -186,6 +186,23 @@ TEST_F(DotaDiscovery, NoInstallationAnywhereFails) {
     EXPECT_EQ(regularFileChecks().size(), 3u);
 }
 
+TEST_F(DotaDiscovery, ALibraryListOf64MiBIsSearchedToItsEnd) {
+    const fs::path list = dir / "Steam" / "steamapps" / "libraryfolders.vdf";
+    fs::create_directories(list.parent_path());
+    std::string entry = "\"path\" \"";
+    for (const char c : toNarrow((dir / "Last").wstring())) entry += c == '\\' ? std::string(2, c) : std::string(1, c);
+    entry += "\"\n";
+    testing::writeSparseFile(list, std::uintmax_t{64} << 20, entry);
+    installDota(dir / "Last");
+    EXPECT_EQ(findDotaRoot(registry, files), files.local.canonical(dotaFolder(dir / "Last")));
+
+    // Nothing but zeros: only the Steam folder is a candidate.
+    testing::writeSparseFile(list, std::uintmax_t{64} << 20);
+    files.accesses.clear();
+    EXPECT_EQ(testing::messageOf([&] { findDotaRoot(registry, files); }), kDotaNotFound);
+    EXPECT_EQ(regularFileChecks(), std::vector<std::string>{executable(dir / "Steam").generic_string()});
+}
+
 TEST_F(DotaDiscovery, IllFormedUtf8InALibraryPathFailsBeforeAnyCandidateIsTried) {
     installDota(dir / "Steam");
     testing::writeFile(dir / "Steam" / "steamapps" / "libraryfolders.vdf", "\"path\" \"D:\\\\\xFF\"");

@@ -1,5 +1,6 @@
 #include "support/fake_install.hpp"
 
+#include "common/error.hpp"
 #include "update/digest.hpp"
 
 #include <fstream>
@@ -84,13 +85,23 @@ std::string StoppableFiles::readExecutable(const std::filesystem::path& path) {
     return real_.readExecutable(path);
 }
 
-std::string StoppableFiles::readAll(const std::filesystem::path& path) {
+std::string StoppableFiles::readAll(const std::filesystem::path& path, std::size_t maxBytes) {
     budget_.spend();
-    return real_.readAll(path);
+    return real_.readAll(path, maxBytes);
+}
+
+bool StoppableFiles::refused(const std::filesystem::path& path) const {
+    if (!readOnlyFolder) return false;
+    const std::filesystem::path relative = path.lexically_relative(*readOnlyFolder);
+    return !relative.empty() && *relative.begin() != "..";
 }
 
 void StoppableFiles::createDirectories(const std::filesystem::path& folder) {
     budget_.spend();
+    if (refused(folder) && !std::filesystem::exists(folder)) {
+        throw std::filesystem::filesystem_error("cannot create directories", folder,
+                                                std::make_error_code(std::errc::permission_denied));
+    }
     real_.createDirectories(folder);
 }
 
@@ -99,13 +110,14 @@ void StoppableFiles::writeWhole(const std::filesystem::path& path, std::string_v
         real_.writeWhole(path, bytes.substr(0, bytes.size() / 2));
         throw WorldStopped();
     }
+    check(!refused(path), "无法写入更新文件");
     written.push_back(path);
     real_.writeWhole(path, bytes);
 }
 
 bool StoppableFiles::moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
     budget_.spend();
-    return real_.moveDurably(from, to);
+    return !refused(to) && real_.moveDurably(from, to);
 }
 
 void StoppableFiles::rename(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -51,7 +51,7 @@ public:
     bool exists(const std::filesystem::path& path) override;
     std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) override;
     std::string readExecutable(const std::filesystem::path& path) override;
-    std::string readAll(const std::filesystem::path& path) override;
+    std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override;
     void createDirectories(const std::filesystem::path& folder) override;
     void writeWhole(const std::filesystem::path& path, std::string_view bytes) override;
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;
@@ -59,8 +59,13 @@ public:
     void append(const std::filesystem::path& path, std::string_view bytes) override;
 
     std::vector<std::filesystem::path> written;  // targets of writeWhole, in order
+    // A folder without write permission: nothing can be created, written or moved into it (or
+    // below it), as the platform refuses it; reading stays possible.
+    std::optional<std::filesystem::path> readOnlyFolder;
 
 private:
+    bool refused(const std::filesystem::path& path) const;
+
     OperationBudget& budget_;
     LocalInstallFiles real_;
 };

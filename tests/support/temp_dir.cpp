@@ -37,4 +37,13 @@ std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+void writeSparseFile(const std::filesystem::path& path, std::uintmax_t size, std::string_view tail) {
+    writeFile(path, "");
+    std::filesystem::resize_file(path, size);
+    if (tail.empty()) return;
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out.write(tail.data(), static_cast<std::streamsize>(tail.size()));
+    if (!out.flush()) throw std::runtime_error("cannot append to " + path.string());
+}
+
 }  // namespace quorvel::testing

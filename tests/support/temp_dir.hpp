@@ -24,5 +24,7 @@ private:
 // Whole-file helpers for fixtures (binary, no translation).
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
+// `size` zero bytes that take no disk blocks (the file is grown by setting its size), then `tail`.
+void writeSparseFile(const std::filesystem::path& path, std::uintmax_t size, std::string_view tail = {});
 
 }  // namespace quorvel::testing

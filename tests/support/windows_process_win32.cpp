@@ -35,26 +35,12 @@ std::wstring windowText(HWND hwnd) {
     return buffer;
 }
 
-}  // namespace
-
-std::filesystem::path buildFolder() {
-    std::wstring path = L"Z:";
-    for (const char* p = QUORVEL_BINARY_DIR; *p; ++p) path.push_back(*p == '/' ? L'\\' : wchar_t(*p));
-    return path;
-}
-
-bool haveDisplay() {
-    return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0;
-}
-
-ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& arguments,
-                      const std::filesystem::path& folder, unsigned long timeoutMs) {
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
+ChildOutcome run(const wchar_t* application, std::wstring commandLine, const std::filesystem::path& folder,
+                 unsigned long timeoutMs) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+    if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &info)) {
         throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
     }
@@ -86,6 +72,30 @@ ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& argu
     GetExitCodeProcess(process.get(), &code);
     outcome.exitCode = code;
     return outcome;
+}
+
+}  // namespace
+
+std::filesystem::path buildFolder() {
+    std::wstring path = L"Z:";
+    for (const char* p = QUORVEL_BINARY_DIR; *p; ++p) path.push_back(*p == '/' ? L'\\' : wchar_t(*p));
+    return path;
+}
+
+bool haveDisplay() {
+    return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0;
+}
+
+ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& arguments,
+                      const std::filesystem::path& folder, unsigned long timeoutMs) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    return run(exe.c_str(), commandLine, folder, timeoutMs);
+}
+
+ChildOutcome runCommandLine(const std::wstring& commandLine, const std::filesystem::path& folder,
+                            unsigned long timeoutMs) {
+    return run(nullptr, commandLine, folder, timeoutMs);
 }
 
 }  // namespace quorvel::testing

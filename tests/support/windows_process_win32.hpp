@@ -25,6 +25,11 @@ struct ChildOutcome {
 ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& arguments,
                       const std::filesystem::path& folder, unsigned long timeoutMs = 30'000);
 
+// Starts `commandLine` as the shell does, the program being its first word (CreateProcessW with
+// no application name), and otherwise as runChild.
+ChildOutcome runCommandLine(const std::wstring& commandLine, const std::filesystem::path& folder,
+                            unsigned long timeoutMs = 30'000);
+
 // Whether windows can be created here (Wine needs an X display).
 bool haveDisplay();
 

@@ -1,6 +1,7 @@
 #include "update/file_helpers.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
+#include "update/install_files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,22 @@ TEST(ReadExecutableFile, MissingFileFailsWithTheFileSystemError) {
     TempDir dir;
     EXPECT_THROW(readExecutableFile(dir / "absent.exe"), std::filesystem::filesystem_error);
     EXPECT_THROW(readExecutableFile(dir.path()), std::filesystem::filesystem_error);  // a folder has no size
+}
+
+TEST(ReadAll, ReadsAFileUpToItsLimitAndRefusesALargerOne) {
+    TempDir dir;
+    LocalInstallFiles files;
+    testing::writeFile(dir / "full", std::string(100, 'x'));
+    EXPECT_EQ(files.readAll(dir / "full", 100), std::string(100, 'x'));
+    testing::writeFile(dir / "empty", "");
+    EXPECT_EQ(files.readAll(dir / "empty", 100), "");
+    try {
+        files.readAll(dir / "full", 99);
+        ADD_FAILURE() << "a file above the limit was read";
+    } catch (const std::filesystem::filesystem_error& e) {
+        EXPECT_EQ(e.code(), std::make_error_code(std::errc::file_too_large));
+    }
+    EXPECT_THROW(files.readAll(dir / "absent", 100), std::filesystem::filesystem_error);
 }
 
 TEST(WriteFileReplacing, CreatesFoldersAndLeavesNoPartFile) {

@@ -2,6 +2,7 @@
 
 #include "support/fake_install.hpp"
 #include "support/message_of.hpp"
+#include "support/process_memory.hpp"
 #include "update/activation.hpp"
 #include "update/protocol_registration.hpp"
 
@@ -105,6 +106,16 @@ TEST_F(PrepareLauncher, FallsBackToTheRunningBuildWhenTheActiveReleaseCannotServ
     }
 }
 
+TEST_F(PrepareLauncher, AnActiveJsonOfAGibibyteIsNotReadAndIsReplaced) {
+    const std::uint64_t peakBefore = testing::peakMemoryBytes();
+    testing::writeSparseFile(world.root() / "active.json", std::uintmax_t{1} << 30);
+    EXPECT_EQ(prepare(false), world.versionExe(kRunning));
+    EXPECT_EQ(active(), testing::releaseOf(kRunning, running));
+    // Wine's peak can dip by a few pages, so growth is counted only upwards.
+    const std::uint64_t peakAfter = testing::peakMemoryBytes();
+    EXPECT_LT(peakAfter > peakBefore ? peakAfter - peakBefore : 0, std::uint64_t{64} << 20);
+}
+
 TEST_F(PrepareLauncher, InstallsANewerReleaseFromTheManifest) {
     const Release release = testing::releaseOf(kNewer, newer);
     publish(release, newer);
@@ -158,6 +169,46 @@ TEST_F(PrepareLauncher, AFailedUpdateCheckIsLoggedShownAndLeavesTheCurrentReleas
         EXPECT_EQ(command(), commandFor(kRunning));
         EXPECT_EQ(active().build, kRunning);
     }
+}
+
+// The platform refuses every write into `versions`, as for a folder without write permission.
+TEST_F(PrepareLauncher, AVersionsFolderWithoutWritePermissionLosesNothing) {
+    const std::filesystem::path versions = world.root() / "versions";
+    std::filesystem::create_directories(versions);
+    world.files.readOnlyFolder = versions;
+    // A first start cannot install: the failure is raised before anything is registered.
+    EXPECT_THROW(prepare(false), std::filesystem::filesystem_error);
+    EXPECT_TRUE(world.registry.values.empty());
+    EXPECT_FALSE(std::filesystem::exists(world.root() / "active.json"));
+
+    // An installed build stays in use when the newer one cannot be staged beside it.
+    world.files.readOnlyFolder.reset();
+    prepare(false);
+    world.files.readOnlyFolder = versions;
+    publish(testing::releaseOf(kNewer, newer), newer);
+    EXPECT_EQ(prepare(true), world.versionExe(kRunning));
+    ASSERT_EQ(events().size(), 1u);
+    EXPECT_EQ(events()[0].rfind("update_skipped: ", 0), 0u);
+    EXPECT_EQ(shown.back(), kUpdateUnavailable);
+    EXPECT_EQ(command(), commandFor(kRunning));
+    EXPECT_EQ(active(), testing::releaseOf(kRunning, running));
+    EXPECT_EQ(testing::readFile(world.versionExe(kRunning)), running);
+    EXPECT_FALSE(std::filesystem::exists(world.versionExe(kNewer)));
+}
+
+// The log is opened by name; a folder in its place stops the update check's logging, and the
+// failure of logging that failure is raised to the caller once the install itself is done.
+TEST_F(PrepareLauncher, AnUpdateLogThatIsAFolderIsRaisedAfterTheInstallIsDone) {
+    const std::filesystem::path log = world.root() / "update.log";
+    testing::writeFile(log / "kept.txt", "kept");
+    publish(testing::releaseOf(kRunning, running), running);
+    EXPECT_THROW(prepare(true), std::filesystem::filesystem_error);
+    EXPECT_EQ(command(), commandFor(kRunning));
+    EXPECT_EQ(active(), testing::releaseOf(kRunning, running));
+    EXPECT_EQ(testing::readFile(log / "kept.txt"), "kept");
+    EXPECT_FALSE(world.mutexes.held);
+    // Without the update check nothing is logged, and the start goes ahead.
+    EXPECT_EQ(prepare(false), world.versionExe(kRunning));
 }
 
 TEST_F(PrepareLauncher, TheInstallLockIsWaitedForAndAlwaysGivenBack) {

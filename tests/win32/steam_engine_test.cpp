@@ -165,6 +165,68 @@ TEST_F(SteamEngineWin32, AnotherBuildIsRefusedBeforeTheContextIsSetOrTheLibraryL
     EXPECT_TRUE(othersCanOpen(library, GENERIC_WRITE));
 }
 
+// Tries to change the library from outside each time the session reads it: writing to it, moving
+// another file over it and deleting it.
+class ChangesDuringTheRead final : public LockedFileOpener {
+public:
+    ChangesDuringTheRead(LockedFileOpener& real, fs::path other) : real_(real), other_(std::move(other)) {}
+
+    std::unique_ptr<LockedFile> open(const fs::path& path) override {
+        std::unique_ptr<LockedFile> file = real_.open(path);
+        if (!file) return nullptr;
+        return std::make_unique<File>(*this, std::move(file), path);
+    }
+
+    int reads = 0;
+    std::vector<std::string> changesMade;
+
+private:
+    class File final : public LockedFile {
+    public:
+        File(ChangesDuringTheRead& owner, std::unique_ptr<LockedFile> file, fs::path path)
+            : owner_(owner), file_(std::move(file)), path_(std::move(path)) {}
+        std::optional<std::uint64_t> size() override { return file_->size(); }
+        std::optional<std::size_t> read(char* buffer, std::size_t count) override {
+            owner_.tryToChange(path_);
+            return file_->read(buffer, count);
+        }
+
+    private:
+        ChangesDuringTheRead& owner_;
+        std::unique_ptr<LockedFile> file_;
+        fs::path path_;
+    };
+
+    void tryToChange(const fs::path& path) {
+        ++reads;
+        const ScopedKernelHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (writer && WriteFile(writer.get(), "XX", 2, &written, nullptr)) changesMade.push_back("written");
+        if (MoveFileExW(other_.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) changesMade.push_back("replaced");
+        if (DeleteFileW(path.c_str())) changesMade.push_back("deleted");
+    }
+
+    LockedFileOpener& real_;
+    fs::path other_;
+};
+
+TEST_F(SteamEngineWin32, NobodyChangesTheLibraryWhileItIsReadSoTheHashedBytesAreLoaded) {
+    const std::string original = testing::readFile(library);
+    const fs::path other = steam / "steamclient64.new";
+    testing::writeFile(other, "MZ another build");
+    ChangesDuringTheRead interfering(lockedFiles, other);
+    const SteamEngineAccess changing{registry, files, interfering, environment, modules};
+    SteamEngineSession session = openSteamEngine(changing, config::kStandInSteamClientPin);
+    EXPECT_GE(interfering.reads, 1);
+    EXPECT_TRUE(interfering.changesMade.empty()) << interfering.changesMade.front();
+    EXPECT_EQ(takeCalls(), kLoaded + kEngineOpened);
+    closeSteamEngine(session);
+    EXPECT_EQ(testing::readFile(library), original);
+    EXPECT_EQ(testing::readFile(other), "MZ another build");
+}
+
 TEST_F(SteamEngineWin32, ALibraryOpenForWritingCannotBeChecked) {
     ScopedKernelHandle writer(CreateFileW(library.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
