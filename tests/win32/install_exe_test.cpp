@@ -38,6 +38,11 @@ protected:
     testing::ChildOutcome start(const std::wstring& arguments, unsigned long timeoutMs = 60'000) {
         return testing::runChild(exe, arguments, exe.parent_path(), timeoutMs);
     }
+    // What a failed run reported, so that a failure shows its reason.
+    std::string errorReport() const {
+        const std::filesystem::path report = exe.parent_path() / "native-check-error.json";
+        return std::filesystem::exists(report) ? testing::readFile(report) : std::string("no error report");
+    }
     std::filesystem::path installed() const { return state.root() / L"versions\\2026092001\\TXQNativeConnector.exe"; }
     std::string expectedResultFile() const {
         return "{\r\n  \"build\": 2026092001,\r\n  \"selected\": " +
@@ -56,7 +61,7 @@ TEST_F(InstallExeTest, InstallOnlyFromADownloadFolderInstallsRegistersAndReports
         SCOPED_TRACE(run == 0 ? "first run" : "second run");
         const testing::ChildOutcome outcome = start(L"--install-only");
         ASSERT_FALSE(outcome.timedOut);
-        EXPECT_EQ(outcome.exitCode, 0u);
+        EXPECT_EQ(outcome.exitCode, 0u) << errorReport();
         EXPECT_TRUE(outcome.boxes.empty());
         EXPECT_EQ(testing::readFile(installed()), image);
         EXPECT_EQ(testing::readFile(state.root() / "active.json"),
@@ -76,7 +81,7 @@ TEST_F(InstallExeTest, TheNextReleaseInstallsItselfUnderItsOwnBuild) {
     std::filesystem::copy_file(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", exe);
     const testing::ChildOutcome outcome = start(L"--install-only");
     ASSERT_FALSE(outcome.timedOut);
-    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.exitCode, 0u) << errorReport();
     const std::filesystem::path next = state.root() / L"versions\\2026092002\\TXQNativeConnector.exe";
     EXPECT_EQ(testing::readFile(next), testing::readFile(exe));
     EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"),
@@ -87,7 +92,7 @@ TEST_F(InstallExeTest, TheNextReleaseInstallsItselfUnderItsOwnBuild) {
 TEST_F(InstallExeTest, UpdateOnlyWithThePlaceholderHostLogsASkipAndSucceeds) {
     const testing::ChildOutcome outcome = start(L"--update-only");
     ASSERT_FALSE(outcome.timedOut);
-    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.exitCode, 0u) << errorReport();
     EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"), expectedResultFile());
     const std::string log = testing::readFile(state.root() / "update.log");
     ASSERT_FALSE(log.empty());
@@ -98,7 +103,7 @@ TEST_F(InstallExeTest, UpdateOnlyWithThePlaceholderHostLogsASkipAndSucceeds) {
 TEST_F(InstallExeTest, RegisterTestProtocolLeavesTxqjoinAlone) {
     const testing::ChildOutcome outcome = start(L"--register-test-protocol");
     ASSERT_FALSE(outcome.timedOut);
-    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.exitCode, 0u) << errorReport();
     EXPECT_EQ(readUserString(kTestProtocolKey, nullptr), L"TXQ native experiment");
     EXPECT_EQ(readUserString(kTestProtocolKey, L"URL Protocol"), L"");
     EXPECT_EQ(readUserString(kTestProtocolCommandKey, nullptr), quoteArgument(exe.wstring()) + L" \"%1\"");
