@@ -154,9 +154,19 @@ class TlsServer(http.server.ThreadingHTTPServer):
     def __init__(self, address, handler, context, instance):
         self.context = context
         self.instance = instance
+        # When each connection was accepted (time.monotonic), handed from the accepting thread to
+        # the connection's own, which keeps it in `timing` for its handler.
+        self.accepted_at = {}
+        self.timing = threading.local()
         super().__init__(address, handler)
 
+    def get_request(self):
+        request, client_address = super().get_request()
+        self.accepted_at[id(request)] = time.monotonic()
+        return request, client_address
+
     def finish_request(self, request, client_address):
+        self.timing.accepted = self.accepted_at.pop(id(request), None)
         # The handshake runs on the connection's own thread, so a client that never completes it
         # holds up nobody else.
         request.settimeout(30)
@@ -213,7 +223,7 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
         body = self.read_body()
         if body is None:
             return
-        instance.record({
+        entry = {
             "method": self.command,
             "path": self.path,
             "version": self.request_version,
@@ -221,7 +231,10 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
             "bodyHex": body.hex(),
             "body": body.decode("utf-8", "replace"),
             "time": time.time(),
-        })
+            "accepted": getattr(self.server.timing, "accepted", None),
+            "received": time.monotonic(),
+        }
+        instance.record(entry)
         rule = instance.take_rule(self.command, self.path)
         try:
             if rule is None:
@@ -230,6 +243,8 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
                 self.answer_by_rule(instance, rule)
         except (OSError, ssl.SSLError):
             pass
+        with instance.lock:  # the control side may be serialising the record meanwhile
+            entry["answered"] = time.monotonic()
 
     def read_body(self):
         try:
