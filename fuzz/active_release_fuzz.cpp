@@ -3,6 +3,7 @@
 // the newer build only when the file names that build with its size and digest, and the running
 // build otherwise, and active.json names the build in use afterwards.
 #include "common/error.hpp"
+#include "release_rules.hpp"
 #include "support/fake_http_transport.hpp"
 #include "update/digest.hpp"
 #include "update/install_system.hpp"
@@ -121,17 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quorvel::InstallSystem system{locations, folders, files, registry,
                                   processes, mutexes, clock, quorvel::UpdateAccess{transport, ticks}};
 
-    // The newer build is chosen exactly when the file holds its Release, in any JSON spelling.
-    bool namesNewer = false;
+    // The newer build is chosen exactly when the file is read as its Release.
     const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
-    if (document.is_object() && document.value("schema", nlohmann::json()) == 1 &&
-        document.value("platform", nlohmann::json()) == "windows-x64" &&
-        document.value("build", nlohmann::json()) == kNewer.build &&
-        document.value("bytes", nlohmann::json()) == kNewer.bytes &&
-        document.value("sha256", nlohmann::json()) == kNewer.sha256) {
-        namesNewer = document["build"].is_number_unsigned() && document["bytes"].is_number_unsigned() &&
-                     (document["schema"].is_number_integer() || document["schema"].is_number_float());
-    }
+    const bool namesNewer = !document.is_discarded() && quorvel::fuzzing::expectedRelease(document) == kNewer;
     const quorvel::Release& expected = namesNewer ? kNewer : kRunning;
 
     const std::filesystem::path launcher = quorvel::prepareLauncher(
