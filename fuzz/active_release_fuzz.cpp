@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace {
@@ -20,38 +21,44 @@ namespace {
 const std::filesystem::path kLocalAppData = "/users/player/AppData/Local";
 const std::filesystem::path kModule = "/users/player/Downloads/TXQNativeConnector.exe";
 
-// Files by their path's text, which is cheaper to compare than paths.
+// Files by their path's text, which is cheaper to compare than paths; the contents are shared,
+// so that the same large image serves every input without a copy.
 struct MemoryFiles final : quorvel::InstallFiles {
-    std::map<std::string, std::string> files;
+    using Content = std::shared_ptr<const std::string>;
+    std::map<std::string, Content> files;
 
     bool exists(const std::filesystem::path& path) override { return files.contains(path.native()); }
     std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) override {
         const auto found = files.find(path.native());
         if (found == files.end()) return std::nullopt;
-        return found->second.size();
+        return found->second->size();
     }
     std::string readExecutable(const std::filesystem::path& path) override { return readAll(path); }
     std::string readAll(const std::filesystem::path& path) override {
         const auto found = files.find(path.native());
         quorvel::check(found != files.end(), "读取更新文件失败");
-        return found->second;
+        return *found->second;
     }
     void createDirectories(const std::filesystem::path&) override {}
     void writeWhole(const std::filesystem::path& path, std::string_view bytes) override {
-        files[path.native()] = bytes;
+        files[path.native()] = std::make_shared<const std::string>(bytes);
     }
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override {
         const auto found = files.find(from.native());
         if (found == files.end()) return false;
-        std::string bytes = std::move(found->second);
+        Content content = std::move(found->second);
         files.erase(found);
-        files[to.native()] = std::move(bytes);
+        files[to.native()] = std::move(content);
         return true;
     }
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         quorvel::check(moveDurably(from, to), "重命名失败");
     }
-    void append(const std::filesystem::path& path, std::string_view bytes) override { files[path.native()] += bytes; }
+    void append(const std::filesystem::path& path, std::string_view bytes) override {
+        const auto found = files.find(path.native());
+        std::string content = found == files.end() ? std::string() : *found->second;
+        writeWhole(path, content.append(bytes));
+    }
 };
 
 struct Folders final : quorvel::KnownFolders {
@@ -98,6 +105,8 @@ std::string image(std::size_t size, char fill) {
 // The running build's image and the newer build's Release, the same for every input.
 const std::string kRunningImage = image(128, 'r');
 const std::string kNewerImage = image(quorvel::kMinReleaseBytes, 'n');
+const MemoryFiles::Content kRunningContent = std::make_shared<const std::string>(kRunningImage);
+const MemoryFiles::Content kNewerContent = std::make_shared<const std::string>(kNewerImage);
 const quorvel::Release kRunning{quorvel::runningBuild(), kRunningImage.size(), quorvel::sha256Hex(kRunningImage)};
 const quorvel::Release kNewer{quorvel::runningBuild() + 1, kNewerImage.size(), quorvel::sha256Hex(kNewerImage)};
 
@@ -107,10 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     Folders folders;
     MemoryFiles files;
-    files.files[kModule.native()] = kRunningImage;
-    files.files[quorvel::versionExecutablePath(folders, kNewer.build).native()] = kNewerImage;
+    files.files[kModule.native()] = kRunningContent;
+    files.files[quorvel::versionExecutablePath(folders, kNewer.build).native()] = kNewerContent;
     const std::filesystem::path active = quorvel::installRoot(folders) / quorvel::kActiveReleaseName;
-    files.files[active.native()] = text;
+    files.writeWhole(active, text);
 
     const Locations locations;
     Registry registry;
@@ -130,6 +139,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::filesystem::path launcher = quorvel::prepareLauncher(
         system, [](const std::wstring&) {}, false);
     if (launcher != quorvel::versionExecutablePath(folders, expected.build)) std::abort();
-    if (files.files[active.native()] != quorvel::releaseFileText(expected)) std::abort();
+    if (files.readAll(active) != quorvel::releaseFileText(expected)) std::abort();
     return 0;
 }
