@@ -2,10 +2,12 @@
 // a failing step, the status, how many bytes each read hands over, how far the clock moves per
 // read and the body (repeated to pass the size limits). The client must return exactly the body
 // when the exchange went through within the limits, and fail with the message of the first step
-// that went wrong otherwise; every handle it opened is closed, request first and session last. A
-// manifest read must then be a JSON document that the Release parser refuses or accepts cleanly.
+// that went wrong otherwise; every handle it opened is closed, the session last. A
+// manifest read that is JSON must then be read as exactly the Release the restated rules give, or
+// refused cleanly.
 #include "common/error.hpp"
 #include "lobby/lobby_client.hpp"
+#include "release_rules.hpp"
 #include "support/fake_http_transport.hpp"
 #include "update/release.hpp"
 #include "update/update_client.hpp"
@@ -86,16 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // was set.
     const quorvel::UpdateAccess access{transport, ticks, quorvel::HttpHost{L"update.test", 443}};
 
+    const std::wstring path = manifest ? quorvel::kUpdateManifestPath : L"/downloads/native/image.exe";
     bool succeeds = false;
     const std::string expected = expectedOutcome(transport, maxBytes, msPerRead, succeeds);
     std::string body;
     try {
-        body = quorvel::fetchUpdateFile(access, quorvel::kUpdateManifestPath, maxBytes);
+        body = quorvel::fetchUpdateFile(access, path, maxBytes);
         if (!succeeds || body != expected) std::abort();
     } catch (const quorvel::UserError& failure) {
         if (succeeds || failure.what() != expected) std::abort();
     }
     if (transport.handlesOpen != 0) std::abort();
+    if (transport.refresh && transport.path != path) std::abort();
     if (!transport.events.empty() && transport.events.back() != "close session") std::abort();
     if (transport.refresh != std::optional<bool>(true) && transport.failAt != HttpStep::openSession &&
         transport.failAt != HttpStep::connect)
@@ -104,13 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const nlohmann::json document = nlohmann::json::parse(body, nullptr, false);
     if (document.is_discarded()) return 0;
+    std::optional<quorvel::Release> release;
     try {
-        const quorvel::Release release = quorvel::parseRelease(document);
-        if (quorvel::releaseDownloadPath(release) !=
-            L"/downloads/native/" + std::wstring(release.sha256.begin(), release.sha256.end()) + L".exe")
-            std::abort();
+        release = quorvel::parseRelease(document);
     } catch (const quorvel::UserError&) {
     } catch (const nlohmann::json::type_error&) {
     }
+    if (release != quorvel::fuzzing::expectedRelease(document)) std::abort();
     return 0;
 }
