@@ -3,8 +3,8 @@
 // status, how many bytes each read hands over and the body. A request must return exactly the
 // parsed body of a 200 answer within 1 MiB, and otherwise fail with the shared error (the step's
 // message, the answer's error.message or the HTTP status) or, for a body that is no JSON, the
-// library's parse error (or its range error for a number it cannot hold). Reports never fail. Every handle opened is
-// closed on every path.
+// library's parse error (or its range error for a number it cannot hold). Reports never fail.
+// Every handle opened is closed on every path.
 #include "common/error.hpp"
 #include "lobby/lobby_requests.hpp"
 #include "support/fake_http_transport.hpp"
