@@ -153,6 +153,19 @@ TEST_F(LobbyClientTest, TheBodyIsParsedStrictlyBeforeTheStatusCounts) {
     EXPECT_EQ(failure(), "(no failure)");
 }
 
+// JSON whose number no double can hold is refused by the library with its range error, whatever
+// the status, and the exchange is closed as on any failure.
+TEST_F(LobbyClientTest, ANumberBeyondTheLibrarysRangeFailsWithItsRangeError) {
+    for (const std::uint32_t status : {200u, 500u}) {
+        SCOPED_TRACE(status);
+        transport = FakeHttpTransport{};
+        transport.status = status;
+        transport.body = R"({"error":{"message":"x"},"expiresAt":1e999})";
+        EXPECT_EQ(failure<json::out_of_range>(), "[json.exception.out_of_range.406] number overflow parsing '1e999'");
+        EXPECT_EQ(transport.handlesOpen, 0);
+    }
+}
+
 TEST_F(LobbyClientTest, AnyStatusButTwoHundredFailsWithTheLobbysMessageOrTheStatus) {
     struct Case {
         std::uint32_t status;
