@@ -9,6 +9,7 @@
 #include "update/install_system.hpp"
 #include "update/prepare_launcher.hpp"
 #include "update/release.hpp"
+#include "update/update_client.hpp"
 
 #include <cstdint>
 #include <cstdlib>
@@ -33,8 +34,16 @@ struct MemoryFiles final : quorvel::InstallFiles {
         if (found == files.end()) return std::nullopt;
         return found->second->size();
     }
-    std::string readExecutable(const std::filesystem::path& path) override { return readAll(path); }
-    std::string readAll(const std::filesystem::path& path) override {
+    std::string readExecutable(const std::filesystem::path& path) override { return contentOf(path); }
+    std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override {
+        std::string content = contentOf(path);
+        if (content.size() > maxBytes) {
+            throw std::filesystem::filesystem_error("file too large", path,
+                                                    std::make_error_code(std::errc::file_too_large));
+        }
+        return content;
+    }
+    std::string contentOf(const std::filesystem::path& path) const {
         const auto found = files.find(path.native());
         quorvel::check(found != files.end(), "读取更新文件失败");
         return *found->second;
@@ -131,14 +140,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quorvel::InstallSystem system{locations, folders, files, registry,
                                   processes, mutexes, clock, quorvel::UpdateAccess{transport, ticks}};
 
-    // The newer build is chosen exactly when the file is read as its Release.
+    // The newer build is chosen exactly when the file, no larger than a manifest, is read as its
+    // Release.
     const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
-    const bool namesNewer = !document.is_discarded() && quorvel::fuzzing::expectedRelease(document) == kNewer;
+    const bool namesNewer = text.size() <= quorvel::kMaxManifestBytes && !document.is_discarded() &&
+                            quorvel::fuzzing::expectedRelease(document) == kNewer;
     const quorvel::Release& expected = namesNewer ? kNewer : kRunning;
 
     const std::filesystem::path launcher = quorvel::prepareLauncher(
         system, [](const std::wstring&) {}, false);
     if (launcher != quorvel::versionExecutablePath(folders, expected.build)) std::abort();
-    if (files.readAll(active) != quorvel::releaseFileText(expected)) std::abort();
+    if (files.contentOf(active) != quorvel::releaseFileText(expected)) std::abort();
     return 0;
 }
