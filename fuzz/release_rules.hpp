@@ -2,12 +2,14 @@
 // The Release rules restated independently for the fuzz targets: what a JSON document must hold
 // to be read as a Release, and the Release it then gives.
 
+#include "common/error.hpp"
 #include "update/release.hpp"
 
 #include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 
 namespace quorvel::fuzzing {
@@ -46,6 +48,19 @@ inline std::optional<Release> expectedRelease(const nlohmann::json& document) {
     for (char c : release.sha256) {
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
     }
+    return release;
+}
+
+// Reads `document` with the product's parseRelease, catching only its documented errors, and
+// aborts unless the outcome is exactly expectedRelease's.
+inline std::optional<Release> checkedRelease(const nlohmann::json& document) {
+    std::optional<Release> release;
+    try {
+        release = parseRelease(document);
+    } catch (const UserError&) {
+    } catch (const nlohmann::json::type_error&) {
+    }
+    if (release != expectedRelease(document)) std::abort();
     return release;
 }
 

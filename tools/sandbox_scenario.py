@@ -165,12 +165,17 @@ def click_lines(world, record):
     return out
 
 
-def install(world):
-    """Downloads the sandbox exe and runs it once without a link, as a player does after download."""
+def download_exe(world):
+    """Copies the sandbox exe into the player's Downloads; its folder here and its Windows path."""
     downloads = os.path.join(world.c, "users", world.user, "Downloads")
     os.makedirs(downloads, exist_ok=True)
     shutil.copy(os.path.join(BUILD, "bin", "TXQNativeConnector.exe"), downloads)
-    exe = "C:\\users\\%s\\Downloads\\TXQNativeConnector.exe" % world.user
+    return downloads, "C:\\users\\%s\\Downloads\\TXQNativeConnector.exe" % world.user
+
+
+def install(world):
+    """Downloads the sandbox exe and runs it once without a link, as a player does after download."""
+    downloads, exe = download_exe(world)
     serve_release(world, False)
     world.sim("DELETE", "/instances/default/requests")
     code = world.click(exe, "first-run.txt", 8000, "--run")
@@ -190,10 +195,7 @@ def install(world):
 
 def check_world(world):
     """What the exe's diagnostic options see in the world: its install, Steam's client library, Dota."""
-    downloads = os.path.join(world.c, "users", world.user, "Downloads")
-    os.makedirs(downloads, exist_ok=True)
-    shutil.copy(os.path.join(BUILD, "bin", "TXQNativeConnector.exe"), downloads)
-    exe = "C:\\users\\%s\\Downloads\\TXQNativeConnector.exe" % world.user
+    downloads, exe = download_exe(world)
     problems = []
     results = {}
     for option, result in (("--install-only", "native-install-result.json"),

@@ -13,20 +13,21 @@ constexpr int kMessageBoxTextId = 0xFFFF;
 
 struct Search {
     DWORD pid;
+    const std::wstring& className;
+    bool visibleOnly;
     HWND found = nullptr;
 };
 
-BOOL CALLBACK findDialog(HWND hwnd, LPARAM param) {
+BOOL CALLBACK matchWindow(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search->pid) return TRUE;
     wchar_t className[64] = {};
     GetClassNameW(hwnd, className, 64);
-    if (owner == search->pid && std::wstring(className) == L"#32770" && IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    if (className != search->className || (search->visibleOnly && !IsWindowVisible(hwnd))) return TRUE;
+    search->found = hwnd;
+    return FALSE;
 }
 
 std::wstring windowText(HWND hwnd) {
@@ -56,14 +57,12 @@ ChildOutcome run(const wchar_t* application, std::wstring commandLine, const std
             outcome.timedOut = true;
             break;
         }
-        Search search{info.dwProcessId};
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            HWND textControl = GetDlgItem(search.found, kMessageBoxTextId);
-            outcome.boxes.push_back({windowText(search.found), textControl ? windowText(textControl) : L""});
-            PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+        if (HWND box = findWindowOfProcess(info.dwProcessId, L"#32770", true)) {
+            HWND textControl = GetDlgItem(box, kMessageBoxTextId);
+            outcome.boxes.push_back({windowText(box), textControl ? windowText(textControl) : L""});
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
             // Wait for this box to go before looking for the next one.
-            while (IsWindow(search.found) && WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT &&
+            while (IsWindow(box) && WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT &&
                    GetTickCount64() < deadline) {
             }
         }
@@ -75,6 +74,12 @@ ChildOutcome run(const wchar_t* application, std::wstring commandLine, const std
 }
 
 }  // namespace
+
+HWND findWindowOfProcess(unsigned long pid, const std::wstring& className, bool visibleOnly) {
+    Search search{pid, className, visibleOnly};
+    EnumWindows(&matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 std::filesystem::path buildFolder() {
     std::wstring path = L"Z:";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,6 +31,10 @@ ChildOutcome runChild(const std::filesystem::path& exe, const std::wstring& argu
 // no application name), and otherwise as runChild.
 ChildOutcome runCommandLine(const std::wstring& commandLine, const std::filesystem::path& folder,
                             unsigned long timeoutMs = 30'000);
+
+// The first top-level window of process `pid` with class `className` (only a visible one when
+// `visibleOnly`), or null.
+HWND findWindowOfProcess(unsigned long pid, const std::wstring& className, bool visibleOnly);
 
 // Whether windows can be created here (Wine needs an X display).
 bool haveDisplay();

@@ -43,28 +43,10 @@ std::wstring textOf(HWND window) {
     return buffer;
 }
 
-struct WindowSearch {
-    DWORD pid;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findStatusWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (owner != search->pid || std::wstring(className) != kStatusWindowClass) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // The Status window of process `pid`, waited for.
 HWND statusWindowOf(DWORD pid) {
     for (int round = 0; round < kPollRounds; ++round) {
-        WindowSearch search{pid};
-        EnumWindows(&findStatusWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) return search.found;
+        if (HWND window = testing::findWindowOfProcess(pid, kStatusWindowClass, false)) return window;
         Sleep(kPollMs);
     }
     return nullptr;
