@@ -43,10 +43,16 @@ std::wstring textOf(HWND window) {
     return buffer;
 }
 
-// The Status window of process `pid`, waited for.
+HWND textControlOf(HWND window) {
+    return FindWindowExW(window, nullptr, L"STATIC", nullptr);
+}
+
+// The Status window of process `pid`, waited for until its text control exists too: another
+// process's window can be seen between its own creation and its child's.
 HWND statusWindowOf(DWORD pid) {
     for (int round = 0; round < kPollRounds; ++round) {
-        if (HWND window = testing::findWindowOfProcess(pid, kStatusWindowClass, false)) return window;
+        HWND window = testing::findWindowOfProcess(pid, kStatusWindowClass, false);
+        if (window != nullptr && textControlOf(window) != nullptr) return window;
         Sleep(kPollMs);
     }
     return nullptr;
@@ -59,10 +65,6 @@ bool waitForText(HWND control, const std::wstring& text) {
         Sleep(kPollMs);
     }
     return false;
-}
-
-HWND textControlOf(HWND window) {
-    return FindWindowExW(window, nullptr, L"STATIC", nullptr);
 }
 
 TEST(StatusWindow, LooksRightRefusesCloseWhileTheTaskRunsAndClosesAfter) {
