@@ -175,7 +175,7 @@ def download_exe(world):
 
 def install(world):
     """Downloads the sandbox exe and runs it once without a link, as a player does after download."""
-    downloads, exe = download_exe(world)
+    _, exe = download_exe(world)
     serve_release(world, False)
     world.sim("DELETE", "/instances/default/requests")
     code = world.click(exe, "first-run.txt", 8000, "--run")
