@@ -9,9 +9,11 @@
 The world comes from scripts/sandbox-world (the simulator running on the sandbox build's port, its
 CA trusted in PREFIX). `click` prints, in order, the lobby requests with their phases, the status
 window's texts, what the stand-ins recorded and the exit codes, then checks them against what the
-scenario expects; it exits 0 only when all of it holds. Environment: QUORVEL_SANDBOX_BUILD (the
-sandbox preset's build folder), QUORVEL_SANDBOX_SHOT (a PNG to save the status window's screen
-to, from the Xvfb frame buffer file QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
+scenario expects; it exits 0 only when all of it holds, and 3 when the update scenario failed
+because its new build's health-check child never ran (a Wine start failure, see scripts/e2e).
+Environment: QUORVEL_SANDBOX_BUILD (the sandbox preset's build folder), QUORVEL_SANDBOX_SHOT (a
+PNG to save the status window's screen to, from the Xvfb frame buffer file
+QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
 """
 import hashlib
 import json
@@ -116,6 +118,7 @@ for hostile, (changes, rules, expected, text) in HOSTILE.items():
 class World:
     def __init__(self, prefix, simdir):
         self.prefix = os.path.abspath(prefix)
+        self.wine_said = []
         self.c = os.path.join(self.prefix, "drive_c")
         self.records = os.path.join(self.c, "sandbox")
         self.simdir = simdir
@@ -132,9 +135,12 @@ class World:
             return json.loads(answer.read())
 
     def wine(self, *args, timeout=240):
+        """Runs a program in the world; what Wine itself says on stderr is kept in self.wine_said."""
         env = dict(os.environ, QUORVEL_WINE_TIMEOUT=str(timeout))
-        return subprocess.run([WINE_RUN, self.prefix, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, env=env).returncode
+        done = subprocess.run([WINE_RUN, self.prefix, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, env=env)
+        self.wine_said = done.stderr.decode("utf-8", "replace").splitlines()
+        return done.returncode
 
     def path(self, windows_path):
         return os.path.join(self.c, *windows_path[3:].split("\\"))
@@ -234,6 +240,14 @@ def registered_command(world):
         if "REG_SZ" in line:
             return line.split("REG_SZ", 1)[1].strip()
     return None
+
+
+def update_log(world):
+    try:
+        with open(os.path.join(world.local, "TXQConnectorNative", "update.log"), encoding="utf-8") as f:
+            return f.read().splitlines()
+    except (FileNotFoundError, IsADirectoryError):
+        return []
 
 
 def active_build(world):
@@ -361,6 +375,7 @@ def click(world, name):
     if scenario.get("rules"):
         world.sim("POST", "/instances/default/rules", scenario["rules"])
     build_before = active_build(world)
+    log_before = len(update_log(world))
     next_build = serve_release(world, bool(scenario.get("release")))
     running = start_running_client(world, scenario["running"]) if "running" in scenario else None
     dota_before = len(world.lines("dota-events.txt"))
@@ -415,6 +430,9 @@ def click(world, name):
     exits = [v.split(" ")[1] for _, e, v in events if e == "exit"]
     final = texts[-1] if texts else None
     after = active_build(world)
+    print("Update log:")
+    for line in update_log(world)[log_before:] or ["(nothing added)"]:
+        print("  " + line)
     print("\nFinal text: %s" % final)
     print("Exit codes: %s" % ", ".join(exits))
     print("Active build: %s" % (after or {}).get("build"))
@@ -466,11 +484,34 @@ def click(world, name):
         problems.append("the install changed: %s -> %s" % (build_before, after))
     if shot and shooter and shooter.saved:
         print("Screenshot: %s" % shot)
+    if problems and world.wine_said:
+        print("\nWine said:")
+        for line in world.wine_said[-40:]:
+            print("  " + line)
     print()
     for p in problems:
         print("FAILED: " + p)
     print("Scenario %s: %s" % (name, "as expected" if not problems else "NOT as expected"))
+    if problems and name == "update" and unstarted_health_check(world, update_log(world)[log_before:], next_build):
+        print("The new build's health check ended in failure without the program writing its error file: "
+              "Wine did not start it, or it died before its first step.")
+        return HEALTH_CHECK_NOT_STARTED
     return not problems
+
+
+# click's exit code when the only explanation on record is a health-check child that never ran.
+HEALTH_CHECK_NOT_STARTED = 3
+
+
+def unstarted_health_check(world, log_lines, build):
+    """The update was skipped because the new build's health check failed or could not start, and
+    the build's own failure path never ran: a failing --health-check always writes its error file."""
+    events = [json.loads(line).get("event") for line in log_lines]
+    skipped = ["update_skipped: 新版助手健康检查失败", "update_skipped: 新版助手无法启动"]
+    if not any(e in skipped for e in events):
+        return False
+    folder = os.path.join(world.local, "TXQConnectorNative", "versions", str(build))
+    return not os.path.exists(os.path.join(folder, "native-check-error.json"))
 
 
 def main():
@@ -481,7 +522,10 @@ def main():
     if len(sys.argv) == 4 and sys.argv[1] == "install":
         return 0 if install(World(sys.argv[2], sys.argv[3])) else 1
     if len(sys.argv) == 5 and sys.argv[1] == "click" and sys.argv[4] in SCENARIOS:
-        return 0 if click(World(sys.argv[2], sys.argv[3]), sys.argv[4]) else 1
+        result = click(World(sys.argv[2], sys.argv[3]), sys.argv[4])
+        if result == HEALTH_CHECK_NOT_STARTED:
+            return result
+        return 0 if result else 1
     print(__doc__, file=sys.stderr)
     print("scenarios: " + ", ".join(SCENARIOS), file=sys.stderr)
     return 2
