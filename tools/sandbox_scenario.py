@@ -125,6 +125,7 @@ class World:
         users = [u for u in os.listdir(os.path.join(self.c, "users")) if u != "Public"]
         self.user = users[0]
         self.local = os.path.join(self.c, "users", self.user, "AppData", "Local")
+        self.install_root = os.path.join(self.local, "TXQConnectorNative")
 
     def sim(self, method, path, body=None):
         state = json.load(open(os.path.join(self.simdir, "state.json")))
@@ -244,7 +245,7 @@ def registered_command(world):
 
 def update_log(world):
     try:
-        with open(os.path.join(world.local, "TXQConnectorNative", "update.log"), encoding="utf-8") as f:
+        with open(os.path.join(world.install_root, "update.log"), encoding="utf-8") as f:
             return f.read().splitlines()
     except (FileNotFoundError, IsADirectoryError):
         return []
@@ -252,7 +253,7 @@ def update_log(world):
 
 def active_build(world):
     try:
-        return json.load(open(os.path.join(world.local, "TXQConnectorNative", "active.json")))
+        return json.load(open(os.path.join(world.install_root, "active.json")))
     except (FileNotFoundError, ValueError):
         return None
 
@@ -430,8 +431,9 @@ def click(world, name):
     exits = [v.split(" ")[1] for _, e, v in events if e == "exit"]
     final = texts[-1] if texts else None
     after = active_build(world)
+    logged = update_log(world)[log_before:]
     print("Update log:")
-    for line in update_log(world)[log_before:] or ["(nothing added)"]:
+    for line in logged or ["(nothing added)"]:
         print("  " + line)
     print("\nFinal text: %s" % final)
     print("Exit codes: %s" % ", ".join(exits))
@@ -492,7 +494,7 @@ def click(world, name):
     for p in problems:
         print("FAILED: " + p)
     print("Scenario %s: %s" % (name, "as expected" if not problems else "NOT as expected"))
-    if problems and name == "update" and unstarted_health_check(world, update_log(world)[log_before:], next_build):
+    if problems and name == "update" and unstarted_health_check(world, logged, next_build):
         print("The new build's health check ended in failure without the program writing its error file: "
               "Wine did not start it, or it died before its first step.")
         return HEALTH_CHECK_NOT_STARTED
@@ -510,7 +512,7 @@ def unstarted_health_check(world, log_lines, build):
     skipped = ["update_skipped: 新版助手健康检查失败", "update_skipped: 新版助手无法启动"]
     if not any(e in skipped for e in events):
         return False
-    folder = os.path.join(world.local, "TXQConnectorNative", "versions", str(build))
+    folder = os.path.join(world.install_root, "versions", str(build))
     return not os.path.exists(os.path.join(folder, "native-check-error.json"))
 
 
