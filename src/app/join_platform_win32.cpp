@@ -6,6 +6,7 @@
 #include <winsock2.h>
 
 #include <memory>
+#include <system_error>
 #include <thread>
 
 namespace quorvel {
@@ -21,19 +22,17 @@ public:
     ~WinsockNetwork() override { WSACleanup(); }
 };
 
-// The main window, its text control and font, and the window procedure's state.
-class StatusWindow final : public StatusSink, private StatusWindowActions {
+// The main window, its text control and font, the channel that carries the task's texts to it,
+// and the window procedure's state.
+class StatusWindow final : private StatusWindowActions, private StatusWake {
 public:
     explicit StatusWindow(HINSTANCE instance);
 
-    void setStatusText(const std::wstring& text) override;
-    void finish(FinishMode mode) override;
+    // What the worker hands its texts and its finish to.
+    StatusSink& sink() { return channel_; }
     // Runs the message loop until the window is destroyed; the window's handle is then let go.
     void runMessageLoop();
     void taskStarted() { state_.taskStarted(); }
-    // Frees the texts posted before the window was destroyed that were never delivered. Only once
-    // the worker has ended, so that nothing is posted any more.
-    void discardUndelivered();
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -42,14 +41,22 @@ private:
     void showText(const std::wstring& text) override { SetWindowTextW(text_, text.c_str()); }
     void destroy() override { DestroyWindow(window_.get()); }
     void startCloseTimer() override { SetTimer(window_.get(), kCloseTimerId, kCloseDelayMs, nullptr); }
-    void postText(const std::wstring& text) override { setStatusText(text); }
+    // Called by the channel under its lock, which the window's destruction also takes: the
+    // handle is that of a living window, set before the worker started.
+    void wakeForText() override { PostMessageW(target_, kStatusTextMessage, 0, 0); }
+    void wakeForFinish(FinishMode mode) override {
+        PostMessageW(target_, kTaskFinishedMessage, static_cast<WPARAM>(mode), 0);
+    }
 
-    StatusWindowState state_{*this};
-    HWND text_ = nullptr;  // a child: destroyed with the main window
+    StatusChannel channel_{*this};
+    StatusWindowState state_{*this, channel_};
+    HWND target_ = nullptr;  // the main window, for the worker's wakes
+    HWND text_ = nullptr;    // a child: destroyed with the main window
     ScopedFont font_;
     // Last, so that a window still alive on unwinding is destroyed while the state it calls into
     // exists.
     ScopedWindow window_;
+    bool looping_ = false;    // the message loop runs: only then does the window's end post a quit
     bool destroyed_ = false;
 };
 
@@ -66,6 +73,7 @@ StatusWindow::StatusWindow(HINSTANCE instance) {
     window_.reset(CreateWindowExW(0, kStatusWindowClass, kStatusWindowTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                   kWindowWidth, kWindowHeight, nullptr, nullptr, instance, this));
     check(static_cast<bool>(window_), kWindowCreationFailed);
+    target_ = window_.get();
     text_ = CreateWindowExW(0, L"STATIC", kInitialStatus, WS_CHILD | WS_VISIBLE, 24, 28, 550, 150, window_.get(),
                             nullptr, instance, nullptr);
     font_.reset(CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -76,19 +84,8 @@ StatusWindow::StatusWindow(HINSTANCE instance) {
     UpdateWindow(window_.get());
 }
 
-void StatusWindow::setStatusText(const std::wstring& text) {
-    auto copy = std::make_unique<std::wstring>(text);
-    // The receiver owns the copy once the post succeeded; a vanished window drops it here.
-    if (PostMessageW(window_.get(), kStatusTextMessage, 0, reinterpret_cast<LPARAM>(copy.get()))) {
-        static_cast<void>(copy.release());
-    }
-}
-
-void StatusWindow::finish(FinishMode mode) {
-    PostMessageW(window_.get(), kTaskFinishedMessage, static_cast<WPARAM>(mode), 0);
-}
-
 void StatusWindow::runMessageLoop() {
+    looping_ = true;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
@@ -97,13 +94,6 @@ void StatusWindow::runMessageLoop() {
     // Destroyed by now: the handle is no longer ours to destroy. The worker may still post to it;
     // those posts fail and drop their texts.
     if (destroyed_) static_cast<void>(window_.take());
-}
-
-void StatusWindow::discardUndelivered() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, kStatusTextMessage, kStatusTextMessage, PM_REMOVE)) {
-        delete reinterpret_cast<std::wstring*>(message.lParam);
-    }
 }
 
 LRESULT CALLBACK StatusWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -118,13 +108,9 @@ LRESULT CALLBACK StatusWindow::procedure(HWND window, UINT message, WPARAM wPara
 
 LRESULT StatusWindow::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case kStatusTextMessage: {
-            const std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-            state_.onStatusText(*text);
-            return 0;
-        }
+        case kStatusTextMessage:
         case kTaskFinishedMessage:
-            state_.onTaskFinished(static_cast<std::uintptr_t>(wParam));
+            state_.onWake();
             return 0;
         case WM_TIMER:
             state_.onTimer();
@@ -134,7 +120,11 @@ LRESULT StatusWindow::handle(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_DESTROY:
             destroyed_ = true;
-            PostQuitMessage(0);
+            state_.onDestroy();
+            // A window destroyed while unwinding (the worker could not start) must leave no quit
+            // message behind: the message box that reports the failure would take it and close
+            // at once.
+            if (looping_) PostQuitMessage(0);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
@@ -152,10 +142,15 @@ std::unique_ptr<JoinPlatform::Network> Win32JoinPlatform::startNetwork() {
 void Win32JoinPlatform::runStatusWindow(const std::function<void(StatusSink&)>& task) {
     StatusWindow window(instance_);
     window.taskStarted();
-    std::thread worker([&window, &task] { task(window); });
+    StatusSink& sink = window.sink();
+    std::thread worker;
+    try {
+        worker = startThread_([&sink, &task] { task(sink); });
+    } catch (const std::system_error& failure) {
+        throw std::system_error(failure.code(), "thread constructor failed");
+    }
     window.runMessageLoop();
     worker.join();
-    window.discardUndelivered();
 }
 
 }  // namespace quorvel

@@ -157,17 +157,75 @@ TEST(StatusWindowState, CloseIsRefusedWhileTheTaskRunsUntilTheNextTextAndWorksAf
     EXPECT_FALSE(window.state.taskRunning());
     window.pressClose();
     EXPECT_TRUE(window.destroyed);
-    // The worker may still post after the window is gone: dropped without a trace.
+    // The worker may still hand over texts after the window is gone: dropped, nothing woken.
     window.setStatusText(L"late");
-    window.pump();
-    EXPECT_EQ(window.dropped, 1);
+    window.finish(FinishMode::closeNow);
+    EXPECT_EQ(window.queuedWakes(), 0u);
     EXPECT_EQ(window.texts.back(), L"three");
 }
 
-TEST(StatusWindowState, EveryFinishModeButKeepAndNowClosesLater) {
+// The close button pressed while the task's last text and its finish are on their way: the
+// refusal comes first, so the task's reason is what stays.
+TEST(StatusWindowState, ARefusedCloseNeverHidesTheTasksLastText) {
+    SubstituteWindow window;
+    window.setStatusText(L"reason");
+    window.finish(FinishMode::keepOpen);
+    window.pressClose();
+    window.pump();
+    EXPECT_EQ(window.texts, (Texts{kStillRunning, L"reason"}));
+    EXPECT_FALSE(window.destroyed);
+    EXPECT_FALSE(window.state.taskRunning());
+    window.pressClose();
+    EXPECT_TRUE(window.destroyed);
+}
+
+// Wakes carry nothing: one that no worker announced shows nothing and ends nothing.
+TEST(StatusWindowState, AForgedWakeShowsNothingAndClosesNothing) {
+    SubstituteWindow window;
+    window.forgeWake();
+    window.pump();
+    EXPECT_TRUE(window.texts.empty());
+    EXPECT_TRUE(window.state.taskRunning());
+    EXPECT_FALSE(window.destroyed);
+    window.setStatusText(L"one");
+    window.pump();
+    window.forgeWake();
+    window.forgeWake();
+    window.pump();
+    EXPECT_EQ(window.texts, Texts{L"one"});
+    EXPECT_TRUE(window.state.taskRunning());
+    EXPECT_FALSE(window.closeTimer);
+}
+
+// Wakes that could not be posted: nothing is lost, and the close button is not refused for good.
+TEST(StatusWindowState, LostWakesAreMadeUpByTheNextWakeOrTheCloseButton) {
+    SubstituteWindow window;
+    window.wakesFail = true;
+    window.setStatusText(L"one");
+    window.wakesFail = false;
+    window.setStatusText(L"two");
+    window.pump();
+    EXPECT_EQ(window.texts, (Texts{L"one", L"two"}));
+
+    window.wakesFail = true;
+    window.setStatusText(L"reason");
+    window.finish(FinishMode::keepOpen);
+    window.pump();
+    EXPECT_TRUE(window.state.taskRunning());
+    window.pressClose();
+    EXPECT_EQ(window.texts, (Texts{L"one", L"two", kStillRunning, L"reason"}));
+    EXPECT_FALSE(window.state.taskRunning());
+    EXPECT_FALSE(window.destroyed);
+    window.pressClose();
+    EXPECT_TRUE(window.destroyed);
+}
+
+TEST(StatusWindowState, EveryFinishModeButKeepAndNowClosesLaterAndTheFinishCountsOnce) {
     for (const std::uintptr_t mode : {std::uintptr_t{1}, std::uintptr_t{3}, std::uintptr_t{0x8000}}) {
         SubstituteWindow window;
-        window.state.onTaskFinished(mode);
+        window.finish(static_cast<FinishMode>(mode));
+        window.finish(FinishMode::closeNow);
+        window.pump();
         EXPECT_TRUE(window.closeTimer) << mode;
         EXPECT_FALSE(window.destroyed) << mode;
         window.timerFires();

@@ -2,6 +2,7 @@
 // without a link, a second start against a running join, an abandoned join lock, and the
 // hand-over recovery over the real install seams.
 #include "app/join_mode.hpp"
+#include "app/desktop_win32.hpp"
 #include "app/join_platform_win32.hpp"
 #include "common/clock.hpp"
 #include "common/http_transport_win32.hpp"
@@ -29,6 +30,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <system_error>
 #include <thread>
 
 namespace quorvel {
@@ -116,6 +118,98 @@ TEST(StatusWindow, LooksRightRefusesCloseWhileTheTaskRunsAndClosesAfter) {
     EXPECT_TRUE(refused);
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(nextText);
+}
+
+// Another program finds the window by its class and posts its messages: a text message with a
+// forged pointer, a finish message that would close the window at once. Neither may crash the
+// window, show anything or end it while the task runs.
+TEST(StatusWindow, MessagesForgedByAnotherProgramShowNothingAndCloseNothing) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "windows need an X display under Wine";
+    Win32JoinPlatform platform(GetModuleHandleW(nullptr));
+    HWND window = nullptr;
+    bool stayedOpen = false, nextText = false;
+    std::wstring afterForgery;
+    platform.runStatusWindow([&](StatusSink& sink) {
+        window = statusWindowOf(GetCurrentProcessId());
+        if (window == nullptr) return sink.finish(FinishMode::closeNow);
+        const HWND text = textControlOf(window);
+        sink.setStatusText(L"正在检查");
+        waitForText(text, L"正在检查");
+        PostMessageW(window, kStatusTextMessage, 0, static_cast<LPARAM>(0x4141414141));
+        PostMessageW(window, kTaskFinishedMessage, static_cast<WPARAM>(FinishMode::closeNow), 0);
+        // Handled after the forged ones.
+        sink.setStatusText(L"正在连接");
+        nextText = waitForText(text, L"正在连接");
+        stayedOpen = IsWindow(window) != FALSE;
+        // The finish is the task's own: the close button is still refused.
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        waitForText(text, kStillRunning);
+        afterForgery = textOf(text);
+        sink.finish(FinishMode::closeNow);
+    });
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(nextText);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(afterForgery, kStillRunning);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+// The worker hands over a text after the window is gone: dropped, and nothing lands in the
+// worker's own message queue (a post to a null window would).
+TEST(StatusWindow, ATextAfterTheWindowIsGoneIsDroppedWithoutATrace) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "windows need an X display under Wine";
+    Win32JoinPlatform platform(GetModuleHandleW(nullptr));
+    HWND window = nullptr;
+    bool gone = false, leaked = true;
+    platform.runStatusWindow([&](StatusSink& sink) {
+        window = statusWindowOf(GetCurrentProcessId());
+        sink.finish(FinishMode::closeNow);
+        for (int round = 0; round < kPollRounds && window != nullptr && IsWindow(window); ++round) Sleep(kPollMs);
+        gone = window != nullptr && !IsWindow(window);
+        sink.setStatusText(L"late");
+        sink.finish(FinishMode::keepOpen);
+        MSG message;
+        leaked = PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) != FALSE;
+    });
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(gone);
+    EXPECT_FALSE(leaked);
+}
+
+// Answers the message box that this process shows with `caption`; false if none appears.
+bool answerMessageBox(const std::wstring& caption) {
+    for (int round = 0; round < kPollRounds; ++round) {
+        const HWND box = testing::findWindowOfProcess(GetCurrentProcessId(), L"#32770", true);
+        if (box != nullptr && textOf(box) == caption) {
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return true;
+        }
+        Sleep(kPollMs);
+    }
+    return false;
+}
+
+// The worker thread cannot start: the failure names the thread constructor, and the message box
+// that reports it stays until it is answered (a quit message left behind by the window's end
+// would close it at once).
+TEST(StatusWindow, AWorkerThatCannotStartFailsWithAMessageBoxThatStays) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "windows need an X display under Wine";
+    Win32JoinPlatform platform(GetModuleHandleW(nullptr), [](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    bool taskRan = false;
+    const std::string message = testing::messageOf<std::system_error>(
+        [&] { platform.runStatusWindow([&](StatusSink&) { taskRan = true; }); });
+    EXPECT_FALSE(taskRan);
+    EXPECT_EQ(message.rfind("thread constructor failed", 0), 0u) << message;
+    MSG quit;
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+
+    bool answered = false;
+    std::thread watcher([&] { answered = answerMessageBox(L"Quorvel"); });
+    Win32Desktop().showError(toWideLenient(message));
+    watcher.join();
+    EXPECT_TRUE(answered);
 }
 
 TEST(StatusWindow, ItsFaceHasTheChineseGlyphs) {
