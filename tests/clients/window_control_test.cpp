@@ -151,6 +151,9 @@ TEST_F(BringDotaToFront, AttachesOnlyToOtherThreadsThatExistAndOnlyOnce) {
         {"no window in front", kOtherThread, kDotaThread, 0, {"attach 12"}},
         {"the caller owns both", kCaller, kCaller, kOther, {}},
     };
+    // The foreground window's reads are logged too: the result is read only once every
+    // attachment has been undone.
+    windows.logForegroundReads = true;
     for (const Case& c : cases) {
         windows.calls.clear();
         windows.windows[0].ownerThread = c.foregroundThread;
@@ -158,10 +161,12 @@ TEST_F(BringDotaToFront, AttachesOnlyToOtherThreadsThatExistAndOnlyOnce) {
         windows.foreground = c.foreground;
         windows.foregroundResults = {false};
         EXPECT_TRUE(bring()) << c.what;
-        Calls expected = {"enumerate", "setForeground 7", "sleep 100", "peek"};
+        Calls expected = {"enumerate",  "foreground", "setForeground 7", "sleep 100", "foreground",
+                          "foreground", "peek"};
         expected.insert(expected.end(), c.attachment.begin(), c.attachment.end());
         expected.push_back("setForeground 7");
         for (const std::string& attach : c.attachment) expected.push_back("detach" + attach.substr(6));
+        expected.push_back("foreground");
         EXPECT_EQ(windows.calls, expected) << c.what;
     }
 }

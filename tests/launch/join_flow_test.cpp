@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace quorvel {
 namespace {
@@ -29,6 +31,7 @@ const std::wstring kLaunched = L"-tools -addon txqarena +connect [A:1:123:45]";
 const std::string kConnectEvent = "requests 193 ([A:1:123:45], )";
 constexpr const char* kEntryChanged = "房间连接信息已变化，请重新点击启动游戏";
 constexpr const char* kClientChangedOrMoved = "Dota 进程或安装目录已变化";
+constexpr const char* kOtherAccount = "Steam 当前账号与大厅登录账号不同，请切换为同一个账号后重试。";
 
 const std::wstring kCheckingText = L"正在检查 Dota、Steam 和地图资源…";
 const std::wstring kSilentCheckText = L"正在检查 Steam 静默连接接口…";
@@ -153,6 +156,7 @@ struct Scenario {
     std::string message;
     Lines lobby;  // the requests: "context", "consume", or the phase of a progress report
     int actions;  // connect requests and launches
+    std::optional<Lines> windowCalls = std::nullopt;  // the window system's record, where it shows what was touched
 };
 
 // The requests as the lobby receives them, endpoint and body.
@@ -168,6 +172,23 @@ Lines requestsOf(const Lines& lobby) {
         }
     }
     return requests;
+}
+
+// Runs `change` as the lobby is asked for `endpoint` the `occurrence`th time, before it answers.
+void onRequest(FakeJoinWorld& world, const std::string& endpoint, int occurrence, std::function<void()> change) {
+    auto seen = std::make_shared<int>(0);
+    world.lobby.onRequest = [counted = world.lobby.onRequest, endpoint, occurrence, change,
+                             seen](const std::string& asked) {
+        counted(asked);
+        if (asked == endpoint && ++*seen == occurrence) change();
+    };
+}
+
+// A dota2.exe that is not the one under the Dota root.
+std::filesystem::path elsewhere(const FakeJoinWorld& world) {
+    const std::filesystem::path exe = world.dir / "elsewhere" / "dota2.exe";
+    testing::writeFile(exe, "MZ");
+    return exe;
 }
 
 void changedEntry(FakeJoinWorld& world, const char* endpoint, int which) {
@@ -202,6 +223,11 @@ const Scenario kScenarios[] = {
      "",
      {"context", "checking", "context", "launching", "consume", "sent"},
      1},
+    {"the client is another installation's",
+     [](FakeJoinWorld& world) { world.censuses = {{world.client(kOld, kRightMode, elsewhere(world))}}; },
+     kClientChangedOrMoved,
+     {"context", "checking", "failed"},
+     0},
     {"silent: the engine cannot be opened",
      [](FakeJoinWorld& world) {
          silentPath(world);
@@ -224,6 +250,16 @@ const Scenario kScenarios[] = {
          world.censuses.push_back({world.client(kNew, kRightMode)});
      },
      kClientChangedClickAgain,
+     {"context", "checking", "checking", "connecting", "consume", "failed"},
+     0},
+    {"silent: another process behind the id at the confirm",
+     [](FakeJoinWorld& world) {
+         silentPath(world);
+         FakeProcess successor = world.client(kOld, kRightMode);
+         successor.creationTime += 1;
+         world.censuses.push_back({successor});
+     },
+     kClientChangedOrMoved,
      {"context", "checking", "checking", "connecting", "consume", "failed"},
      0},
     {"silent: the account changed before the connect",
@@ -258,6 +294,15 @@ const Scenario kScenarios[] = {
      kEntryChanged,
      {"context", "checking", "context", "failed"},
      0},
+    {"restart: another process behind the id before the close",
+     [](FakeJoinWorld& world) {
+         restartPath(world);
+         onRequest(world, "context", 2, [&world] { world.processTable.processes[0].creationTime += 1; });
+     },
+     kClientChangedOrMoved,
+     {"context", "checking", "context", "restarting", "failed"},
+     0,
+     Lines{}},
     {"restart: no Dota window",
      [](FakeJoinWorld& world) {
          restartPath(world);
@@ -281,7 +326,8 @@ const Scenario kScenarios[] = {
      },
      kClientChangedOrMoved,
      {"context", "checking", "context", "restarting", "failed"},
-     0},
+     0,
+     Lines{"enumerate"}},
     {"restart: the exit prompt was cancelled",
      [](FakeJoinWorld& world) {
          restartPath(world);
@@ -338,6 +384,14 @@ const Scenario kScenarios[] = {
      kDotaJustStarted,
      {"context", "checking", "context", "launching", "consume", "failed"},
      0},
+    {"launch: the account changed before the launch",
+     [](FakeJoinWorld& world) {
+         launchPath(world);
+         onRequest(world, "consume", 1, [&world] { world.registry.account = FakeJoinWorld::kAccount + 1; });
+     },
+     kOtherAccount,
+     {"context", "checking", "context", "launching", "consume", "failed"},
+     0},
     {"launch: Steam cannot be started",
      [](FakeJoinWorld& world) {
          launchPath(world);
@@ -389,8 +443,7 @@ const Scenario kScenarios[] = {
     {"launch: the client is another installation's",
      [](FakeJoinWorld& world) {
          launchPath(world);
-         testing::writeFile(world.dir / "elsewhere" / "dota2.exe", "MZ");
-         world.censuses.back() = {world.client(kNew, kLaunched, world.dir / "elsewhere" / "dota2.exe")};
+         world.censuses.back() = {world.client(kNew, kLaunched, elsewhere(world))};
      },
      kConnectUncertain,
      {"context", "checking", "context", "launching", "consume", "uncertain"},
@@ -419,6 +472,25 @@ const Scenario kScenarios[] = {
      kConnectUncertain,
      {"context", "checking", "checking", "connecting", "consume", "uncertain"},
      1},
+    // The failure itself still reaches the player when its report cannot be shown.
+    {"the failed text cannot be shown",
+     [](FakeJoinWorld& world) {
+         restartPath(world);
+         world.windows.windows.clear();
+         world.failingNamed = {"show status: " + toNarrow(kFailedText)};
+     },
+     kNoDotaWindow,
+     {"context", "checking", "context", "restarting"},
+     0},
+    {"the uncertain text cannot be shown",
+     [](FakeJoinWorld& world) {
+         launchPath(world);
+         world.starter.succeeds = false;
+         world.failingNamed = {"show status: " + toNarrow(kUncertainText)};
+     },
+     kConnectUncertain,
+     {"context", "checking", "context", "launching", "consume"},
+     1},
     {"no window to bring forward",
      [](FakeJoinWorld& world) {
          silentPath(world);
@@ -438,6 +510,9 @@ TEST(JoinFlow, Scenarios) {
         EXPECT_EQ(outcome.message, scenario.message);
         EXPECT_EQ(world.requests(), requestsOf(scenario.lobby));
         EXPECT_EQ(connectRequests(world) + static_cast<int>(world.starter.starts.size()), scenario.actions);
+        if (scenario.windowCalls) {
+            EXPECT_EQ(world.windows.calls, *scenario.windowCalls);
+        }
         // What the player saw last matches the outcome reported.
         if (scenario.lobby.back() == "failed") {
             EXPECT_EQ(world.shown.back(), kFailedText);

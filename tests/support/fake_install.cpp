@@ -1,6 +1,7 @@
 #include "support/fake_install.hpp"
 
 #include "common/error.hpp"
+#include "common/text.hpp"
 #include "update/digest.hpp"
 
 #include <fstream>
@@ -52,15 +53,15 @@ private:
 class FakeMutex final : public NamedMutex {
 public:
     explicit FakeMutex(FakeMutexes& owner) : owner_(owner) {}
-    ~FakeMutex() override { owner_.events.push_back(L"close"); }
+    ~FakeMutex() override { owner_.record(L"close"); }
 
     LockWait wait(std::uint32_t milliseconds) override {
-        owner_.events.push_back(L"wait " + std::to_wstring(milliseconds));
+        owner_.record(L"wait " + std::to_wstring(milliseconds));
         owner_.held = owner_.result == LockWait::owned || owner_.result == LockWait::abandoned;
         return owner_.result;
     }
     void release() override {
-        owner_.events.push_back(L"release");
+        owner_.record(L"release");
         owner_.held = false;
     }
 
@@ -150,9 +151,14 @@ std::unique_ptr<ChildProcess> FakeChildProcesses::start(const ProgramStart& opti
 }
 
 std::unique_ptr<NamedMutex> FakeMutexes::create(const std::wstring& name) {
-    events.push_back(L"create " + name);
+    record(L"create " + name);
     if (createFails) return nullptr;
     return std::make_unique<FakeMutex>(*this);
+}
+
+void FakeMutexes::record(const std::wstring& event) {
+    events.push_back(event);
+    if (log != nullptr) log->push_back("lock " + toNarrow(event));
 }
 
 InstallWorld::InstallWorld()

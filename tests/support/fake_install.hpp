@@ -107,10 +107,12 @@ struct FakeChildProcesses final : ChildProcesses {
 struct FakeMutexes final : NamedMutexes {
     bool createFails = false;
     LockWait result = LockWait::owned;
-    std::vector<std::wstring> events;  // "create NAME", "wait MS", "release", "close"
+    std::vector<std::wstring> events;         // "create NAME", "wait MS", "release", "close"
+    std::vector<std::string>* log = nullptr;  // also gets "lock <event>" when set
     bool held = false;
 
     std::unique_ptr<NamedMutex> create(const std::wstring& name) override;
+    void record(const std::wstring& event);
 };
 
 // Every seam of InstallSystem as a fake over a temporary folder: the running exe in

@@ -25,6 +25,7 @@ struct FakeWindowSystem final : WindowSystem {
     // used up, `foregroundByDefault` decides.
     std::deque<bool> foregroundResults;
     bool foregroundByDefault = true;
+    bool logForegroundReads = false;  // also logs "foreground" for each read of the foreground window
 
     // Record of the actions: "enumerate", "restore 7", "setForeground 7", "peek", "attach 12",
     // "detach 12", "close 7" (and whatever else shares the log, such as a sleeper's waits).
@@ -39,7 +40,10 @@ struct FakeWindowSystem final : WindowSystem {
         calls.push_back("restore " + std::to_string(window));
         minimised.erase(window);
     }
-    WindowHandle foregroundWindow() override { return foreground; }
+    WindowHandle foregroundWindow() override {
+        if (logForegroundReads) calls.push_back("foreground");
+        return foreground;
+    }
     void setForegroundWindow(WindowHandle window) override {
         calls.push_back("setForeground " + std::to_string(window));
         bool takes = foregroundByDefault;
