@@ -1,7 +1,8 @@
 #pragma once
 // InstallFiles seam: the file operations of installing and updating, one call per operation.
-// Implementation: LocalInstallFiles (std::filesystem and moveFileDurably, both builds); fake:
-// testing::StoppableFiles (support/fake_install.hpp), which stops the world after any operation.
+// Implementation: LocalInstallFiles (std::filesystem, flushFileToDisk and moveFileDurably, both
+// builds); fake: testing::StoppableFiles (support/fake_install.hpp), which stops the world after
+// any operation, as a killed process or a power cut would.
 
 #include <cstddef>
 #include <cstdint>
