@@ -256,9 +256,16 @@ void checkDigestAndReleases(const SelfTestOperations& ops) {
     const Release release{kVectorBuild, kMinReleaseBytes, std::string(64, 'a')};
     const nlohmann::json json = ops.releaseToJson(release);
     expect(ops.parseRelease(json).build == kVectorBuild);
+    // The sizes out of range are unsigned, as a manifest's numbers parse, so that they pass the
+    // type check and reach the range rule.
     const std::pair<const char*, nlohmann::json> broken[] = {
-        {"build", nullptr}, {"bytes", nullptr},    {"sha256", nullptr},  {"bytes", 0},
-        {"bytes", 8388609}, {"platform", "macos"}, {"sha256", "../bad"},
+        {"build", nullptr},
+        {"bytes", nullptr},
+        {"sha256", nullptr},
+        {"bytes", std::uint64_t{0}},
+        {"bytes", kMaxReleaseBytes + 1},
+        {"platform", "macos"},
+        {"sha256", "../bad"},
     };
     for (const auto& [key, value] : broken) {
         nlohmann::json changed = json;

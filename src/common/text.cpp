@@ -122,6 +122,14 @@ std::wstring fromUtf16(std::u16string_view units) {
     return out;
 }
 
+std::wstring lowerCopy(std::wstring_view text) {
+    std::wstring out(text);
+    for (wchar_t& unit : out) {
+        if (unit >= L'A' && unit <= L'Z') unit = static_cast<wchar_t>(unit - L'A' + L'a');
+    }
+    return out;
+}
+
 std::string toNarrow(std::wstring_view wide) {
     std::string out;
     out.reserve(wide.size());

@@ -25,9 +25,9 @@ std::wstring toWideLenient(std::string_view utf8);
 // unit value, so nothing is lost or replaced on either side.
 std::wstring fromUtf16(std::u16string_view units);
 
-// Copy with every UTF-16 unit folded by Unicode's simple lower-case mapping: CharLowerBuffW one unit
-// at a time on Windows; towlower_l in the C.UTF-8 locale elsewhere, where letters beyond U+FFFF
-// stay unchanged because Windows never folds a surrogate pair.
+// Copy with `A`-`Z` folded to `a`-`z` and every other unit left as it is, the same in both builds
+// (the runtime's towlower in the program's "C" locale). The tokens and addon names it compares are
+// ASCII; a wider folding would let letters such as U+0130 or the Kelvin sign pass for `i` or `k`.
 std::wstring lowerCopy(std::wstring_view text);
 
 }  // namespace quorvel

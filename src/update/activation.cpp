@@ -1,11 +1,13 @@
 #include "update/activation.hpp"
 
 #include "common/error.hpp"
+#include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
 #include "update/protocol_registration.hpp"
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -51,6 +53,25 @@ Release applyManifest(InstallSystem& system, const Release& current, const nlohm
     return stageRelease(system, candidate, image);
 }
 
+namespace {
+
+// The event text as it is logged: valid UTF-8 (an event may carry a library message quoting bytes
+// of a manifest, which need not be UTF-8: each ill-formed byte becomes U+FFFD) of at most
+// kMaxLoggedEventBytes. A longer text is cut at a character boundary and ends with "…"; the
+// ellipsis's three bytes count within the limit, so no logged event text exceeds it.
+std::string loggedEventText(const std::string& event) {
+    std::string text = toNarrow(toWideLenient(event));
+    if (text.size() <= kMaxLoggedEventBytes) return text;
+    constexpr std::string_view kEllipsis = "\u2026";
+    std::size_t cut = kMaxLoggedEventBytes - kEllipsis.size();
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+    text += kEllipsis;
+    return text;
+}
+
+}  // namespace
+
 void appendUpdateLog(InstallSystem& system, const std::string& event) {
     const std::filesystem::path root = installRoot(system.folders);
     system.files.createDirectories(root);
@@ -59,10 +80,8 @@ void appendUpdateLog(InstallSystem& system, const std::string& event) {
     if (size && *size > kUpdateLogRotateAbove) {
         system.files.rename(log, root / (L"update-" + std::to_wstring(system.update.ticks.milliseconds()) + L".log"));
     }
-    const nlohmann::json line{{"build", runningBuild()}, {"event", event}, {"time", system.clock.now()}};
-    // An event may carry a library message quoting bytes of a manifest, which need not be UTF-8;
-    // they become U+FFFD rather than making the log line itself fail.
-    system.files.append(log, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\r\n");
+    const nlohmann::json line{{"build", runningBuild()}, {"event", loggedEventText(event)}, {"time", system.clock.now()}};
+    system.files.append(log, line.dump() + "\r\n");
 }
 
 }  // namespace quorvel

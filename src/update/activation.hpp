@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@ namespace quorvel {
 
 inline constexpr std::uint32_t kHealthCheckWaitMs = 10'000;
 inline constexpr std::uintmax_t kUpdateLogRotateAbove = 524'288;
+inline constexpr std::size_t kMaxLoggedEventBytes = 1'024;
 
 // Fetches the image of a release.
 using ReleaseDownload = std::function<std::string(const Release&)>;
@@ -40,7 +42,10 @@ Release applyManifest(InstallSystem& system, const Release& current, const nlohm
                       const ReleaseDownload& download);
 
 // One compact line {"build":…,"event":…,"time":…} with CR LF, appended to update.log in the
-// Install root; a log above 512 KiB is first renamed to update-<ticks>.log.
+// Install root; a log above 512 KiB is first renamed to update-<ticks>.log. The event text is
+// logged as valid UTF-8 (ill-formed bytes become U+FFFD) of at most 1,024 bytes before JSON
+// escaping: a longer one is cut at a character boundary and ends with "…", counted in the 1,024.
+// A failure quoting a whole manifest so adds about a kilobyte per click, not the manifest.
 void appendUpdateLog(InstallSystem& system, const std::string& event);
 
 }  // namespace quorvel

@@ -18,8 +18,11 @@ bool syncPath(const std::filesystem::path& path, int flags) {
 
 }  // namespace
 
+bool flushFileToDisk(const std::filesystem::path& path) {
+    return syncPath(path, O_RDONLY);
+}
+
 bool moveFileDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (!syncPath(from, O_RDONLY)) return false;
     if (std::rename(from.c_str(), to.c_str()) != 0) return false;
     const std::filesystem::path folder = to.has_parent_path() ? to.parent_path() : std::filesystem::path(".");
     return syncPath(folder, O_RDONLY | O_DIRECTORY);

@@ -52,6 +52,10 @@ void LocalInstallFiles::writeWhole(const std::filesystem::path& path, std::strin
     check(out.is_open() && out.good(), "无法写入更新文件");
 }
 
+void LocalInstallFiles::flush(const std::filesystem::path& path) {
+    check(flushFileToDisk(path), "无法写入更新文件");
+}
+
 bool LocalInstallFiles::moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
     return moveFileDurably(from, to);
 }
@@ -70,6 +74,7 @@ void writeFileReplacing(InstallFiles& files, const std::filesystem::path& path, 
     std::filesystem::path part = path;
     part += ".part";
     files.writeWhole(part, bytes);
+    files.flush(part);
     check(files.moveDurably(part, path), "无法保存更新文件");
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // InstallFiles seam: the file operations of installing and updating, one call per operation.
-// Implementation: LocalInstallFiles (std::filesystem and moveFileDurably, both builds); fake:
-// testing::StoppableFiles (support/fake_install.hpp), which stops the world after any operation.
+// Implementation: LocalInstallFiles (std::filesystem, flushFileToDisk and moveFileDurably, both
+// builds); fake: testing::StoppableFiles (support/fake_install.hpp), which stops the world after
+// any operation, as a killed process or a power cut would.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +29,11 @@ public:
     virtual void createDirectories(const std::filesystem::path& folder) = 0;
     // Creates or truncates `path` and writes `bytes` in binary; fails with "无法写入更新文件".
     virtual void writeWhole(const std::filesystem::path& path, std::string_view bytes) = 0;
-    // Moves `from` over `to` and returns once the move is on disk; false when it fails.
+    // Returns once the bytes written to `path` are on disk (flushFileToDisk); fails with
+    // "无法写入更新文件". Bytes not flushed may read back as zeros after a power cut.
+    virtual void flush(const std::filesystem::path& path) = 0;
+    // Moves `from` over `to` and returns once the move is on disk; false when it fails. The move
+    // does not flush the bytes of `from`.
     virtual bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Renames `from` to `to`, replacing it; a file-system error propagates.
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
@@ -45,12 +50,14 @@ public:
     std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override;
     void createDirectories(const std::filesystem::path& folder) override;
     void writeWhole(const std::filesystem::path& path, std::string_view bytes) override;
+    void flush(const std::filesystem::path& path) override;
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void append(const std::filesystem::path& path, std::string_view bytes) override;
 };
 
-// writeFileReplacing over `files`: the parent folder, the ".part" twin, then the durable move.
+// writeFileReplacing over `files`: the parent folder, the ".part" twin, its flush, then the durable
+// move, so that neither a killed process nor a power cut leaves `path` other than old or new.
 void writeFileReplacing(InstallFiles& files, const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace quorvel

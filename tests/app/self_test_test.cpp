@@ -54,6 +54,19 @@ struct DigestOfNothing final : ProgramOperations {
     std::string sha256Hex(std::string_view) const override { return ProgramOperations::sha256Hex(""); }
 };
 
+// parseRelease without its range rule for `bytes`: the type checks stay.
+struct ReleaseSizeUnbounded final : ProgramOperations {
+    using ProgramOperations::ProgramOperations;
+    Release parseRelease(const nlohmann::json& json) const override {
+        const bool unsignedSize = json.is_object() && json.contains("bytes") && json["bytes"].is_number_unsigned();
+        nlohmann::json inRange = json;
+        if (unsignedSize) inRange["bytes"] = kMinReleaseBytes;
+        Release release = ProgramOperations::parseRelease(inRange);
+        if (unsignedSize) release.bytes = json["bytes"].get<std::uint64_t>();
+        return release;
+    }
+};
+
 template <typename Broken>
 void expectFailsAndKeepsTheOlderReport() {
     testing::InstallWorld world;
@@ -68,6 +81,7 @@ TEST(SelfTest, ABrokenOperationFailsAndLeavesAnOlderReportAlone) {
     expectFailsAndKeepsTheOlderReport<LinkAcceptingFragment>();
     expectFailsAndKeepsTheOlderReport<CommittedBeforeConfirm>();
     expectFailsAndKeepsTheOlderReport<DigestOfNothing>();
+    expectFailsAndKeepsTheOlderReport<ReleaseSizeUnbounded>();
 }
 
 }  // namespace

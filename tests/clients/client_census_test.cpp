@@ -36,6 +36,7 @@ TEST(HasArgument, MatchesWholeArgumentsInAnyLetterCase) {
         {{L"dota2.exe", L"-dedicatedx"}, L"-dedicated", false},
         {{L"dota2.exe", L"x-dedicated"}, L"-dedicated", false},
         {{L"dota2.exe", L"-dedicated "}, L"-dedicated", false},
+        {{L"dota2.exe", L"-ded\u0130cated"}, L"-dedicated", false},  // only A-Z fold
         {{L"-TOOLS"}, L"-tools", true},  // the program name takes part
         {{}, L"-tools", false},
         // The arguments the launcher builds for tools mode.
@@ -111,6 +112,7 @@ TEST(ConsolePort, ReadsOneToFiveDigitsInRange) {
 TEST(MatchesEntryMode, ComparesToolsModeAndThenTheAddon) {
     const nlohmann::json plain = {{"toolsMode", false}, {"addon", "MyMap"}};
     const nlohmann::json tools = {{"toolsMode", true}, {"addon", "MyMap"}};
+    const nlohmann::json karena = {{"toolsMode", true}, {"addon", "karena"}};
     struct Case {
         Arguments arguments;
         const nlohmann::json& entry;
@@ -129,6 +131,9 @@ TEST(MatchesEntryMode, ComparesToolsModeAndThenTheAddon) {
         {{L"dota2.exe", L"-tools"}, tools, false},
         {{L"dota2.exe", L"-tools", L"-addon"}, tools, false},
         {{L"dota2.exe", L"-addon", L"MyMap"}, tools, false},
+        // The Kelvin sign is not a k, whatever Unicode's folding says.
+        {{L"dota2.exe", L"-tools", L"-addon", L"\u212Aarena"}, karena, false},
+        {{L"dota2.exe", L"-tools", L"-addon", L"KArena"}, karena, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(matchesEntryMode(withArguments(c.arguments), c.entry), c.expected)

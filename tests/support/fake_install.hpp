@@ -43,7 +43,8 @@ struct OperationBudget {
 };
 
 // The real file system in counted operations. A refused whole write leaves half of its bytes, as
-// a process killed while writing would.
+// a process killed while writing would. It also remembers which written bytes have not been
+// flushed, so that a test can cut the power: see cutPower.
 class StoppableFiles final : public InstallFiles {
 public:
     explicit StoppableFiles(OperationBudget& budget) : budget_(budget) {}
@@ -54,9 +55,17 @@ public:
     std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override;
     void createDirectories(const std::filesystem::path& folder) override;
     void writeWhole(const std::filesystem::path& path, std::string_view bytes) override;
+    void flush(const std::filesystem::path& path) override;
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void append(const std::filesystem::path& path, std::string_view bytes) override;
+
+    // What a power cut leaves: every byte written (wholly or appended) and not flushed since reads
+    // back as a zero, and the file keeps its size, as NTFS keeps a file's size, which is metadata,
+    // but not its unflushed data. A flush covers what was written before it; a move or rename
+    // carries the file's unflushed bytes to its new name, and survives the cut itself. Returns the
+    // number of bytes zeroed.
+    std::uintmax_t cutPower();
 
     std::vector<std::filesystem::path> written;  // targets of writeWhole, in order
     // A folder without write permission: nothing can be created, written or moved into it (or
@@ -65,8 +74,11 @@ public:
 
 private:
     bool refused(const std::filesystem::path& path) const;
+    void carryUnflushed(const std::filesystem::path& from, const std::filesystem::path& to);
 
     OperationBudget& budget_;
+    // The offset from which each file's bytes are not yet on disk.
+    std::map<std::filesystem::path, std::uintmax_t> unflushedFrom_;
     LocalInstallFiles real_;
 };
 

@@ -177,5 +177,39 @@ TEST(UpdateLog, MalformedTextInAnEventDoesNotStopTheLine) {
                                        "\"time\":2.5}"});
 }
 
+// A long event text is cut to 1,024 bytes, the closing "…" included, at a character boundary.
+TEST(UpdateLog, ALongEventIsCutAtACharacterBoundaryAndStaysValidJson) {
+    const std::string ellipsis = "\u2026";
+    const std::string han = "\u8FDE";        // 3 bytes
+    const std::string emoji = "\U0001F600";  // 4 bytes
+    const auto repeat = [](const std::string& text, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += text;
+        return out;
+    };
+    const struct {
+        std::string event;
+        std::string logged;
+    } cases[] = {
+        {std::string(1'024, 'x'), std::string(1'024, 'x')},
+        {std::string(1'025, 'x'), std::string(1'021, 'x') + ellipsis},
+        {std::string(16'000, 'x'), std::string(1'021, 'x') + ellipsis},
+        // 1,021 bytes end inside the 340th character: it goes whole.
+        {"ab" + repeat(han, 400), "ab" + repeat(han, 339) + ellipsis},
+        {std::string(1'019, 'x') + emoji + "tail", std::string(1'019, 'x') + ellipsis},
+        {std::string(1'016, 'x') + emoji + "tail", std::string(1'016, 'x') + emoji + "tail"},  // 1,024 bytes
+        // An ill-formed byte is replaced before the cut, so its three bytes count.
+        {"\xff" + std::string(1'024, 'x'), "\xEF\xBF\xBD" + std::string(1'018, 'x') + ellipsis},
+    };
+    for (const auto& c : cases) {
+        testing::InstallWorld world;
+        appendUpdateLog(world.system, c.event);
+        ASSERT_EQ(world.logLines().size(), 1u);
+        const nlohmann::json line = nlohmann::json::parse(world.logLines()[0]);  // strict: valid UTF-8
+        EXPECT_EQ(line.at("event"), c.logged) << c.event.size();
+        EXPECT_LE(c.logged.size(), kMaxLoggedEventBytes);
+    }
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -171,6 +171,17 @@ TEST_F(PrepareLauncher, AFailedUpdateCheckIsLoggedShownAndLeavesTheCurrentReleas
     }
 }
 
+// The parser's message quotes the text it failed on; the log grows by about a kilobyte per click,
+// not by the manifest.
+TEST_F(PrepareLauncher, AManifestThatIsNotJsonAddsABoundedLineAtEachClick) {
+    world.serve(kUpdateManifestPath, 200, "\"" + std::string(16'000, 'x'));
+    for (int click = 0; click < 3; ++click) prepare(true);
+    ASSERT_EQ(events().size(), 3u);
+    EXPECT_EQ(events()[2].rfind("update_skipped: [json.exception.parse_error", 0), 0u);
+    EXPECT_EQ(events()[2].size(), kMaxLoggedEventBytes);
+    EXPECT_LT(std::filesystem::file_size(world.root() / "update.log"), 3u * 1'200u);
+}
+
 // The platform refuses every write into `versions`, as for a folder without write permission.
 TEST_F(PrepareLauncher, AVersionsFolderWithoutWritePermissionLosesNothing) {
     const std::filesystem::path versions = world.root() / "versions";
@@ -242,7 +253,9 @@ TEST_F(PrepareLauncher, TheInstallLockIsWaitedForAndAlwaysGivenBack) {
 }
 
 // Stops the world after each file-system or registry operation of a run that installs a newer
-// build, then runs again normally: the second run must always end with a sound install.
+// build, then runs again normally: the second run must always end with a sound install. The world
+// stops either as a killed process does (every byte written stays) or by a power cut, after which
+// every byte not flushed reads back as a zero (StoppableFiles::cutPower).
 TEST_F(PrepareLauncher, AnInstallStoppedAfterAnyOperationIsRepairedByTheNextRun) {
     const Release release = testing::releaseOf(kNewer, newer);
     publish(release, newer);
@@ -250,46 +263,65 @@ TEST_F(PrepareLauncher, AnInstallStoppedAfterAnyOperationIsRepairedByTheNextRun)
     const int operations = world.budget.used;
     ASSERT_GT(operations, 20);
 
-    for (int stop = 0; stop <= operations; ++stop) {
-        SCOPED_TRACE("stopped after operation " + std::to_string(stop));
-        testing::InstallWorld fresh;
-        testing::writeFile(fresh.locations.module, running);
-        fresh.serve(kUpdateManifestPath, 200, releaseToJson(release).dump());
-        fresh.serve(releaseDownloadPath(release), 200, newer);
-        // Healthy means: the program file is one of the two intact builds.
-        fresh.processes.script = [&](const ProgramStart& start) {
-            const std::string bytes = std::filesystem::exists(start.program) ? testing::readFile(start.program) : "";
-            return testing::ChildScript{.exitCode = bytes == running || bytes == newer ? 0u : 1u};
-        };
+    std::uintmax_t zeroedByCuts = 0;
+    for (const bool powerCut : {false, true}) {
+        for (int stop = 0; stop <= operations; ++stop) {
+            SCOPED_TRACE((powerCut ? "power cut after operation " : "killed after operation ") +
+                         std::to_string(stop));
+            testing::InstallWorld fresh;
+            testing::writeFile(fresh.locations.module, running);
+            fresh.serve(kUpdateManifestPath, 200, releaseToJson(release).dump());
+            fresh.serve(releaseDownloadPath(release), 200, newer);
+            // Healthy means: the program file is one of the two intact builds.
+            fresh.processes.script = [&](const ProgramStart& start) {
+                const std::string bytes =
+                    std::filesystem::exists(start.program) ? testing::readFile(start.program) : "";
+                return testing::ChildScript{.exitCode = bytes == running || bytes == newer ? 0u : 1u};
+            };
 
-        fresh.budget.limit = stop;
-        try {
-            prepareLauncher(
-                fresh.system, [](const std::wstring&) {}, true);
-        } catch (const std::exception&) {
-            // The stopped run may end any way at all.
-        }
-        fresh.budget.limit.reset();
-        const std::filesystem::path selected = prepareLauncher(
-            fresh.system, [](const std::wstring&) {}, true);
+            fresh.budget.limit = stop;
+            try {
+                prepareLauncher(
+                    fresh.system, [](const std::wstring&) {}, true);
+            } catch (const std::exception&) {
+                // The stopped run may end any way at all.
+            }
+            if (powerCut) zeroedByCuts += fresh.files.cutPower();
+            fresh.budget.limit.reset();
+            std::filesystem::path selected;
+            try {
+                selected = prepareLauncher(
+                    fresh.system, [](const std::wstring&) {}, true);
+            } catch (const std::exception& failure) {
+                ADD_FAILURE() << "the next run failed: " << failure.what();
+                continue;
+            }
 
-        const Release now = parseRelease(nlohmann::json::parse(testing::readFile(fresh.root() / "active.json")));
-        EXPECT_EQ(now, release);
-        EXPECT_EQ(selected, fresh.versionExe(now.build));
-        EXPECT_EQ(fresh.registry.values[kProtocolCommandKey][L""], protocolCommand(fresh.versionExe(now.build)));
-        EXPECT_NO_THROW(now.verify(testing::readFile(fresh.versionExe(now.build))));
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(fresh.root())) {
-            if (!entry.is_regular_file() || entry.path().extension() == ".part") continue;
-            const std::string bytes = testing::readFile(entry.path());
-            if (entry.path().filename() == kVersionExecutableName) {
-                EXPECT_TRUE(bytes == running || bytes == newer) << entry.path();
-            } else if (entry.path().filename() == "update.log") {
-                for (const std::string& line : fresh.logLines()) EXPECT_NO_THROW(nlohmann::json::parse(line)) << line;
-            } else {
-                EXPECT_EQ(entry.path().filename(), "active.json");
+            const Release now = parseRelease(nlohmann::json::parse(testing::readFile(fresh.root() / "active.json")));
+            EXPECT_EQ(now, release);
+            EXPECT_EQ(selected, fresh.versionExe(now.build));
+            EXPECT_EQ(fresh.registry.values[kProtocolCommandKey][L""], protocolCommand(fresh.versionExe(now.build)));
+            EXPECT_NO_THROW(now.verify(testing::readFile(fresh.versionExe(now.build))));
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(fresh.root())) {
+                if (!entry.is_regular_file() || entry.path().extension() == ".part") continue;
+                const std::string bytes = testing::readFile(entry.path());
+                if (entry.path().filename() == kVersionExecutableName) {
+                    EXPECT_TRUE(bytes == running || bytes == newer) << entry.path();
+                } else if (entry.path().filename() == "update.log") {
+                    // The log is not flushed: a cut leaves its last line as zeros, which the next
+                    // line follows.
+                    for (std::string line : fresh.logLines()) {
+                        line.erase(0, line.find_first_not_of('\0'));
+                        EXPECT_NO_THROW(nlohmann::json::parse(line)) << line;
+                    }
+                } else {
+                    EXPECT_EQ(entry.path().filename(), "active.json");
+                }
             }
         }
     }
+    // The cuts did find unflushed bytes (the ".part" files and the log), so the model was at work.
+    EXPECT_GT(zeroedByCuts, 0u);
 }
 
 }  // namespace
