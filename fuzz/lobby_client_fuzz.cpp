@@ -87,7 +87,8 @@ void checkRequest(quorvel::testing::FakeHttpTransport& transport, const quorvel:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     quorvel::testing::FakeHttpTransport transport;
-    const quorvel::LobbyAccess lobby{transport, quorvel::HttpHost{L"lobby.test", 443}};
+    const quorvel::testing::FakeTickClock ticks;  // never moves: no exchange runs out of time here
+    const quorvel::LobbyAccess lobby{transport, ticks, quorvel::HttpHost{L"lobby.test", 443}};
 
     script(input, transport);
     quorvel::reportEarlyChecking(lobby, "ticket");

@@ -25,8 +25,8 @@ LOBBY_PATHS = ("/api/entry/context", "/api/entry/consume", "/api/entry/helper-pr
 MANIFEST_PATH = "/downloads/native-connector-update.json"
 IMAGE_PATH = re.compile(r"/downloads/native/([a-f0-9]{64})\.exe")
 
-# How long a scripted stall ("silent", "endless", long delays) may last at most, so that a client
-# that never gives up cannot keep a handler thread for good.
+# How long a scripted stall ("silent", "endless", "drip", long delays) may last at most, so that a
+# client that never gives up cannot keep a handler thread for good.
 MAX_STALL_SECONDS = 120
 
 
@@ -321,9 +321,15 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
         if mode == "cut":
             return self.send(status, body, headers=headers, cut_after=int(rule.get("cutAfter", len(body) // 2)),
                              chunked=bool(rule.get("chunked")))
+        if mode == "drip":
+            return self.send(status, body, headers=headers, drip=(int(rule.get("intervalMs", 1000)) / 1000.0, stop))
         return self.send(status, body, headers=headers)
 
-    def send(self, status, body, headers=(), content_type="application/json", cut_after=None, chunked=False):
+    def send(self, status, body, headers=(), content_type="application/json", cut_after=None, chunked=False,
+             drip=None):
+        """The answer; with `drip` = (seconds, stop event) the status and headers at once, then the
+        body one byte after each interval, until it is all sent, the client hangs up or the stall
+        limit is reached."""
         self.send_response(status)
         names = {name.lower() for name, _ in headers}
         if "content-type" not in names and content_type:
@@ -337,11 +343,22 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.send_header("Connection", "close")
         self.end_headers()
+        if drip is not None:
+            return self.send_drip(body, *drip)
         self.wfile.write(body if cut_after is None else body[:cut_after])
         if cut_after is not None:
             self.wfile.flush()
             # Hang up without finishing the body or the TLS session.
             self.connection.shutdown(socket.SHUT_RDWR)
+
+    def send_drip(self, body, interval, stop):
+        self.wfile.flush()
+        give_up = time.monotonic() + MAX_STALL_SECONDS
+        for i in range(len(body)):
+            if stop.wait(interval) or time.monotonic() >= give_up:
+                return
+            self.wfile.write(body[i:i + 1])
+            self.wfile.flush()
 
     def send_endless(self, status, headers, pattern, stop):
         self.send_response(status)

@@ -109,10 +109,16 @@ HOSTILE = {
     "redirect": ({}, [{"path": CONTEXT, "status": 302, "headers": {"Location": "https://localhost/elsewhere"},
                        "json": {}}], REFUSED_AT_ENTRY, "大厅请求失败 (HTTP 302)"),
     "silent-lobby": ({}, [{"path": CONTEXT, "mode": "silent"}], REFUSED_AT_ENTRY, "大厅请求未完成，请检查网络"),
+    # A byte every 0.5 s, each well within the network time-out: the 120-byte answer would take a
+    # minute, and the helper gives the exchange 30 s in all.
+    "drip-lobby": ({}, [{"path": CONTEXT, "mode": "drip", "intervalMs": 500, "json": {"pad": "x" * 110}}],
+                   REFUSED_AT_ENTRY, "大厅请求未完成，请检查网络"),
 }
 for hostile, (changes, rules, expected, text) in HOSTILE.items():
     SCENARIOS[hostile] = {"about": "a hostile or mistaken lobby (%s): refused before anything is consumed" % hostile,
                           "entry": changes, "rules": rules, "requests": expected, "steam": [], "final": text}
+# The trickle is refused at the deadline (about 31 s after the click), not once the whole answer is in.
+SCENARIOS["drip-lobby"]["finalWithinMs"] = 40000
 
 
 class World:
@@ -456,6 +462,10 @@ def click(world, name):
                                                                   scenario["steam"]))
     if final != scenario["final"]:
         problems.append("final text %r, expected %r" % (final, scenario["final"]))
+    shown_at = [ms for ms, e, _ in events if e == "text"]
+    if "finalWithinMs" in scenario and shown_at and shown_at[-1] > scenario["finalWithinMs"]:
+        problems.append("the final text came %d ms after the click, expected within %d ms"
+                        % (shown_at[-1], scenario["finalWithinMs"]))
     if code != 0 or not exits or any(e != "0" for e in exits):
         problems.append("click ended %d, helper exit codes %s, expected 0" % (code, exits))
     connects = [l for l in engine if l.startswith("requests 193")]

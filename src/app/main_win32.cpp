@@ -78,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvel::SystemSleeper sleeper;
     quorvel::Win32ProgramStarter starter;
     quorvel::Win32ProcessWaiter exits;
-    const quorvel::LobbyAccess lobby{transport};
+    const quorvel::LobbyAccess lobby{transport, ticks};
     const quorvel::JoinWorld joinWorld{
         lobby,   clock,   steamRegistry, gameFiles,           processes,
         windows, sleeper, starter,       outside.steamEngine, quorvel::builtInSteamClientPin(),

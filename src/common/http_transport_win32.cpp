@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -41,9 +42,17 @@ public:
         return status;
     }
 
+    // Waits for some of the body (up to the receive time-out), then takes no more than has
+    // arrived: WinHttpReadData alone may wait to fill the whole buffer (Wine's does for a body of
+    // known length), so one read of an answer that trickles would last as long as the trickle and
+    // the callers' deadlines, checked between reads, could not end it.
     std::optional<std::size_t> read(char* buffer, std::size_t capacity) override {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(handle_.get(), &available)) return std::nullopt;
+        if (available == 0) return 0;  // the end of the body
+        const DWORD wanted = static_cast<DWORD>((std::min<std::size_t>)(capacity, available));
         DWORD count = 0;
-        if (!WinHttpReadData(handle_.get(), buffer, static_cast<DWORD>(capacity), &count)) return std::nullopt;
+        if (!WinHttpReadData(handle_.get(), buffer, wanted, &count)) return std::nullopt;
         return count;
     }
 

@@ -11,6 +11,7 @@ namespace {
 
 constexpr const wchar_t* kUserAgent = L"TXQ-Native-Experiment/1";
 constexpr std::uint32_t kTimeoutMs = 8000;
+constexpr std::uint64_t kDeadlineMs = 30'000;
 constexpr const wchar_t* kHeaders = L"Content-Type: application/json\r\nAccept: application/json\r\n";
 constexpr std::size_t kMaxAnswerBytes = 1'048'576;
 constexpr std::size_t kReadChunk = 8192;
@@ -29,6 +30,9 @@ std::string failureMessage(std::uint32_t status, const nlohmann::json& answer) {
 }  // namespace
 
 nlohmann::json postLobby(const LobbyAccess& lobby, std::wstring_view endpoint, const nlohmann::json& body) {
+    // Each step waits at most kTimeoutMs for the network, but an answer arriving a byte at a time
+    // would never hit that: the deadline bounds the whole exchange.
+    const std::uint64_t deadline = lobby.ticks.milliseconds() + kDeadlineMs;
     // Declared in this order so that they close request first, session last, on every path.
     const auto session = lobby.transport.openSession(kUserAgent, kTimeoutMs);
     check(session != nullptr, kLobbyConnectMessage);
@@ -39,7 +43,7 @@ nlohmann::json postLobby(const LobbyAccess& lobby, std::wstring_view endpoint, c
     check(request->disableRedirects(), "无法设置 HTTPS 策略");
 
     const std::string payload = body.dump();
-    check(request->send(kHeaders, payload) && request->receiveResponse(), "大厅请求未完成，请检查网络");
+    check(request->send(kHeaders, payload) && request->receiveResponse(), kLobbyIncompleteMessage);
 
     const std::optional<std::uint32_t> status = request->statusCode();
     check(status.has_value(), "无效 HTTP 响应");
@@ -47,6 +51,7 @@ nlohmann::json postLobby(const LobbyAccess& lobby, std::wstring_view endpoint, c
     std::string answerBytes;
     std::array<char, kReadChunk> chunk;
     for (;;) {
+        check(lobby.ticks.milliseconds() < deadline, kLobbyIncompleteMessage);
         const std::optional<std::size_t> count = request->read(chunk.data(), chunk.size());
         check(count.has_value(), "读取大厅响应失败");
         if (*count == 0) break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/http_transport.hpp"
+#include "common/tick_clock.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -9,10 +10,12 @@
 namespace quorvel {
 
 inline constexpr const char* kLobbyConnectMessage = "无法连接大厅，请检查网络";
+inline constexpr const char* kLobbyIncompleteMessage = "大厅请求未完成，请检查网络";
 
-// Where and through what the lobby is reached.
+// Where and through what the lobby is reached, and the clock of each exchange's deadline.
 struct LobbyAccess {
     HttpTransport& transport;
+    const TickClock& ticks;
     HttpHost host = lobbyHost();
 };
 
@@ -20,7 +23,9 @@ struct LobbyAccess {
 // "/api/entry/" + `endpoint`. Returns the parsed answer when the status is 200. The answer is
 // parsed before the status is looked at, so a body that is not JSON fails with the JSON library's
 // parse error whatever the status; any other status fails with the answer's string
-// error.message, or "大厅请求失败 (HTTP n)".
+// error.message, or "大厅请求失败 (HTTP n)". The whole exchange has 30 seconds from its start: a
+// read that would begin later fails with "大厅请求未完成，请检查网络", however steadily the
+// answer trickles in.
 nlohmann::json postLobby(const LobbyAccess& lobby, std::wstring_view endpoint, const nlohmann::json& body);
 
 }  // namespace quorvel

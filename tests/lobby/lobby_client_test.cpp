@@ -9,6 +9,7 @@ namespace {
 
 using nlohmann::json;
 using testing::FakeHttpTransport;
+using testing::FakeTickClock;
 using testing::HttpStep;
 
 const std::vector<std::string> kOpenedAndClosedInOrder = {"open session",  "open connection",  "open request",
@@ -26,7 +27,8 @@ std::string parseErrorOf(const std::string& text) {
 class LobbyClientTest : public ::testing::Test {
 protected:
     FakeHttpTransport transport;
-    LobbyAccess lobby{transport, HttpHost{L"lobby.example.test", 8443}};
+    FakeTickClock ticks;
+    LobbyAccess lobby{transport, ticks, HttpHost{L"lobby.example.test", 8443}};
 
     // The message postLobby failed with (of the shared error, or of the `Failure` kind).
     template <typename Failure = UserError>
@@ -123,6 +125,48 @@ TEST_F(LobbyClientTest, AnswerSizeLimitHoldsAtTheByte) {
     transport.status = 500;
     transport.body = overLimit;
     EXPECT_EQ(failure(), "大厅响应过大");
+}
+
+TEST_F(LobbyClientTest, TheExchangeMustEndWithinThirtySecondsOfItsStart) {
+    // A lobby that hands the answer over a byte a second, each read well within the network
+    // time-out; the deadline is checked before every read.
+    struct Case {
+        std::size_t bodyBytes;
+        const char* outcome;
+        std::size_t reads;
+    };
+    const Case cases[] = {
+        {29, "(no failure)", 30},                // the closing empty read starts at 29 s
+        {30, "大厅请求未完成，请检查网络", 30},  // the 31st read would start at 30 s
+        {1'048'576, "大厅请求未完成，请检查网络", 30},  // within the size limit, but days of trickling
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bodyBytes);
+        transport = FakeHttpTransport{};
+        transport.body = std::string(c.bodyBytes - 2, ' ') + "{}";
+        transport.deliveryLimit = 1;
+        transport.onStep = [&](HttpStep step) {
+            if (step == HttpStep::read) ticks.now += 1000;
+        };
+        EXPECT_EQ(failure(), c.outcome);
+        EXPECT_EQ(transport.readCapacities.size(), c.reads);
+        EXPECT_EQ(transport.events, kOpenedAndClosedInOrder);
+    }
+
+    // The time runs from the exchange's start: time taken by any step before the answer counts.
+    for (const HttpStep slowStep : {HttpStep::openSession, HttpStep::send, HttpStep::receiveResponse}) {
+        for (const std::uint64_t wait : {29'999u, 30'000u}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(slowStep)) + " " + std::to_string(wait));
+            transport = FakeHttpTransport{};
+            transport.body = "{}";
+            transport.onStep = [&, slowStep](HttpStep step) {
+                if (step == slowStep) ticks.now += wait;
+            };
+            EXPECT_EQ(failure(), wait < 30'000 ? "(no failure)" : "大厅请求未完成，请检查网络");
+            EXPECT_EQ(transport.readCapacities.size(), wait < 30'000 ? 2u : 0u);
+            EXPECT_EQ(transport.handlesOpen, 0);
+        }
+    }
 }
 
 TEST_F(LobbyClientTest, TheBodyIsParsedStrictlyBeforeTheStatusCounts) {

@@ -17,7 +17,8 @@ const std::string kTicket = "AbCdEfGhIjKlMnOpQrStUvWxYz0123456789-_abcde";
 class LobbyRequestsTest : public ::testing::Test {
 protected:
     FakeHttpTransport transport;
-    LobbyAccess lobby{transport, HttpHost{L"lobby.example.test", 443}};
+    testing::FakeTickClock ticks;
+    LobbyAccess lobby{transport, ticks, HttpHost{L"lobby.example.test", 443}};
 };
 
 TEST_F(LobbyRequestsTest, EntryRequestsPostTheTicketAndReturnTheAnswerUnvalidated) {

@@ -3,6 +3,7 @@
 #include "common/error.hpp"
 #include "common/text.hpp"
 #include "outside/local_game_files.hpp"
+#include "support/fake_http_transport.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -285,7 +286,7 @@ struct FakeJoinWorld::Seams {
           windows(world),
           sleeper(world),
           starter(world),
-          lobby{world.lobby, HttpHost{L"lobby.test", 443}},
+          lobby{world.lobby, ticks, HttpHost{L"lobby.test", 443}},
           engine{registry, files, world.steam, world.steam, world.steam},
           pin(world.steam.pin()),
           join{lobby, world.clock, registry, files, processes, windows, sleeper, starter, engine, pin, world.waiter} {}
@@ -296,6 +297,7 @@ struct FakeJoinWorld::Seams {
     CountingWindows windows;
     CountingSleeper sleeper;
     CountingStarter starter;
+    FakeTickClock ticks;  // never moves: the lobby's deadline is the lobby client's own test
     LobbyAccess lobby;
     SteamEngineAccess engine;
     SteamClientPin pin;

@@ -24,7 +24,7 @@ protected:
     testing::SimulatedLobby simulator;
     WinHttpTransport transport;
     SystemTickClock ticks;
-    LobbyAccess lobby{transport, simulator.host()};
+    LobbyAccess lobby{transport, ticks, simulator.host()};
     UpdateAccess updates{transport, ticks, simulator.host()};
 
     // The message postLobby failed with (of the shared error, or of the `Failure` kind).
@@ -104,7 +104,7 @@ TEST_F(HttpsClientsTest, LobbyAnswerLimitHoldsOverTheNetwork) {
 
 TEST_F(HttpsClientsTest, AnUntrustedCertificateEndsTheExchangeBeforeAnythingIsSent) {
     testing::SimulatedLobby impostor(false);
-    const LobbyAccess lobbyImpostor{transport, impostor.host()};
+    const LobbyAccess lobbyImpostor{transport, ticks, impostor.host()};
     EXPECT_EQ(testing::messageOf([&] {
                   postLobby(lobbyImpostor, L"context", json{{"ticket", kTicket}});
               }),
@@ -149,7 +149,7 @@ TEST_F(HttpsClientsTest, ProgressReportsNeverFailWhateverTheLobbyDoes) {
     EXPECT_EQ(simulator.requests().size(), 5u);
 
     // Nobody listens on port 1.
-    const LobbyAccess unreachable{transport, HttpHost{L"localhost", 1}};
+    const LobbyAccess unreachable{transport, ticks, HttpHost{L"localhost", 1}};
     ProgressReporter lonely(unreachable, kTicket, [&](const std::wstring& text) { shown.push_back(text); });
     EXPECT_NO_THROW(lonely.reportProgress("failed", L"失败"));
     EXPECT_EQ(shown.back(), L"失败");

@@ -207,6 +207,22 @@ TEST_F(PlantingTest, TheOtherBuildsOfTheExeShareTheProtection) {
     expectNoPlantedDllLoaded(testing::buildFolder() / "next-release" / "TXQNativeConnector.exe", modes);
 }
 
+// Steam's client library is loaded by full path with search flags of its own, which decide where
+// its dependencies come from: the stand-in imports winmm (no KnownDLL), which a planted folder
+// holds. The stand-in build accepts the stand-in library, so --steam-check gets through the load
+// and opens a session.
+TEST_F(PlantingTest, TheSteamClientLibrarysDependenciesAreNotTakenFromTheExesFolder) {
+    const testing::TempDir steam;
+    std::filesystem::copy_file(testing::buildFolder() / "stand-ins" / "steamclient64.dll", steam / "steamclient64.dll");
+    const testing::PrefixSteamRegistration steamPath(steam.path().wstring());
+    const RunMode modes[] = {{L"--steam-check", 0}};
+    expectNoPlantedDllLoaded(testing::buildFolder() / "stand-ins" / "TXQNativeConnector-standin.exe", modes);
+    // The library was loaded and its session opened and closed.
+    const std::string calls = testing::readFile(steam / "steamclient64-calls.txt");
+    EXPECT_NE(calls.find("CreateInterface CLIENTENGINE_INTERFACE_VERSION005"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("engine 1 (17)"), std::string::npos) << calls;
+}
+
 // The exe reaches no TLS server here (its lobby host is a placeholder), so the exchange goes
 // through the same transport in a probe, against the lobby simulator.
 TEST(PlantingHttps, ATlsExchangeThroughTheTransportLoadsNoPlantedDll) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -208,8 +210,13 @@ void arrangeTables() {
 
 }  // namespace
 
+// Imported from winmm at load time, like a real client library's non-system dependencies, so
+// that the tests see where the loader takes such a DLL from.
+DWORD createdAt = 0;
+
 extern "C" __declspec(dllexport) void* CreateInterface(const char* version, int* code) {
     record(std::string("CreateInterface ") + version + (code ? " non-null" : " null"));
+    createdAt = timeGetTime();
     knobs = readKnobs();
     arrangeTables();
     if (knobs.engineNull || std::strcmp(version, "CLIENTENGINE_INTERFACE_VERSION005") != 0) return nullptr;
