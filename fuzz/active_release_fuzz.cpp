@@ -52,6 +52,7 @@ struct MemoryFiles final : quorvel::InstallFiles {
     void writeWhole(const std::filesystem::path& path, std::string_view bytes) override {
         files[path.native()] = std::make_shared<const std::string>(bytes);
     }
+    void flush(const std::filesystem::path& path) override { quorvel::check(exists(path), "无法写入更新文件"); }
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override {
         const auto found = files.find(from.native());
         if (found == files.end()) return false;
