@@ -9,11 +9,12 @@
 The world comes from scripts/sandbox-world (the simulator running on the sandbox build's port, its
 CA trusted in PREFIX). `click` prints, in order, the lobby requests with their phases, the status
 window's texts, what the stand-ins recorded and the exit codes, then checks them against what the
-scenario expects; it exits 0 only when all of it holds, and 3 when the update scenario failed
-because its new build's health-check child never ran (a Wine start failure, see scripts/e2e).
-Environment: QUORVEL_SANDBOX_BUILD (the sandbox preset's build folder), QUORVEL_SANDBOX_SHOT (a
-PNG to save the status window's screen to, from the Xvfb frame buffer file
-QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
+scenario expects; it exits 0 only when all of it holds. Every report lists the starts that the
+stand-ins and click.exe recorded (C:\\sandbox\\starts.txt, the start record of tools/README.md),
+and a failed one what Wine said on stderr (all processes of the prefix, kept in the Wine log).
+Environment: QUORVEL_SANDBOX_BUILD (the sandbox preset's build folder), QUORVEL_WINE_LOG (the Wine
+log, default PREFIX-wine.log), QUORVEL_SANDBOX_SHOT (a PNG to save the status window's screen to,
+from the Xvfb frame buffer file QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
 """
 import hashlib
 import json
@@ -31,6 +32,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.environ.get("QUORVEL_SANDBOX_BUILD", os.path.join(ROOT, "build", "sandbox"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 DOTA = r"C:\SteamLibrary\steamapps\common\dota 2 beta\game\bin\win64\dota2.exe"
+STARTS = r"C:\sandbox\starts.txt"
 SERVER = "[A:1:123:45]"
 
 # The status window's texts that end a join.
@@ -124,7 +126,6 @@ SCENARIOS["drip-lobby"]["finalWithinMs"] = 40000
 class World:
     def __init__(self, prefix, simdir):
         self.prefix = os.path.abspath(prefix)
-        self.wine_said = []
         self.c = os.path.join(self.prefix, "drive_c")
         self.records = os.path.join(self.c, "sandbox")
         self.simdir = simdir
@@ -132,6 +133,11 @@ class World:
         self.user = users[0]
         self.local = os.path.join(self.c, "users", self.user, "AppData", "Local")
         self.install_root = os.path.join(self.local, "TXQConnectorNative")
+        self.wine_log = os.path.abspath(os.environ.get("QUORVEL_WINE_LOG") or self.prefix + "-wine.log")
+        self.env = dict(os.environ, QUORVEL_WINE_LOG=self.wine_log, QUORVEL_START_RECORD=STARTS)
+
+    def run_env(self, timeout):
+        return dict(self.env, QUORVEL_WINE_TIMEOUT=str(timeout))
 
     def sim(self, method, path, body=None):
         state = json.load(open(os.path.join(self.simdir, "state.json")))
@@ -142,12 +148,10 @@ class World:
             return json.loads(answer.read())
 
     def wine(self, *args, timeout=240):
-        """Runs a program in the world; what Wine itself says on stderr is kept in self.wine_said."""
-        env = dict(os.environ, QUORVEL_WINE_TIMEOUT=str(timeout))
-        done = subprocess.run([WINE_RUN, self.prefix, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.PIPE, env=env)
-        self.wine_said = done.stderr.decode("utf-8", "replace").splitlines()
-        return done.returncode
+        """Runs a program in the world; what it and Wine say on stderr goes to the Wine log."""
+        os.makedirs(self.records, exist_ok=True)
+        return subprocess.run([WINE_RUN, self.prefix, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, env=self.run_env(timeout)).returncode
 
     def path(self, windows_path):
         return os.path.join(self.c, *windows_path[3:].split("\\"))
@@ -191,6 +195,8 @@ def install(world):
     _, exe = download_exe(world)
     serve_release(world, False)
     world.sim("DELETE", "/instances/default/requests")
+    starts_before = len(world.lines("starts.txt"))
+    log_from = wine_log_size(world)
     code = world.click(exe, "first-run.txt", 8000, "--run")
     events = click_lines(world, "first-run.txt")
     print("First run of the downloaded exe (%s, no argument):" % exe)
@@ -201,7 +207,9 @@ def install(world):
     texts = [v for _, e, v in events if e == "text"]
     ok = code == 0 and command is not None and texts and texts[-1] == TEXT_INSTALLED
     ok = ok and any(e == "exit" and v.endswith(" 0") for _, e, v in events)
+    report_starts(world, starts_before)
     if not ok:
+        report_wine(world, log_from)
         print("install: the first run did not end installed (click exit %d)" % code)
     return ok
 
@@ -211,6 +219,7 @@ def check_world(world):
     downloads, exe = download_exe(world)
     problems = []
     results = {}
+    log_from = wine_log_size(world)
     for option, result in (("--install-only", "native-install-result.json"),
                            ("--steam-check", "native-steam-check.json"), ("--inspect", "native-inspect.json")):
         code = world.wine(exe, option, timeout=120)
@@ -233,6 +242,8 @@ def check_world(world):
     inspect = results.get("--inspect") or {}
     if inspect.get("dotaRoot") != "C:\\SteamLibrary\\steamapps\\common\\dota 2 beta" or inspect.get("clients") != []:
         problems.append("inspect saw %s" % inspect)
+    if problems:
+        report_wine(world, log_from)
     for p in problems:
         print("FAILED: " + p)
     return not problems
@@ -240,9 +251,8 @@ def check_world(world):
 
 def registered_command(world):
     """The open command registered for txqjoin, as reg.exe in the prefix reads it (ASCII paths)."""
-    env = dict(os.environ, QUORVEL_WINE_TIMEOUT="60")
     answer = subprocess.run([WINE_RUN, world.prefix, "reg", "query", r"HKCU\Software\Classes\txqjoin\shell\open\command"],
-                            stdin=subprocess.DEVNULL, capture_output=True, env=env)
+                            stdin=subprocess.DEVNULL, capture_output=True, env=world.run_env(60))
     for line in answer.stdout.decode("utf-8", "replace").splitlines():
         if "REG_SZ" in line:
             return line.split("REG_SZ", 1)[1].strip()
@@ -267,9 +277,8 @@ def active_build(world):
 def start_running_client(world, arguments):
     """A Dota client that runs before the click, started as Steam starts it."""
     before = len(world.lines("dota-events.txt"))
-    env = dict(os.environ, QUORVEL_WINE_TIMEOUT="600")
     process = subprocess.Popen([WINE_RUN, world.prefix, DOTA, *arguments], stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=world.run_env(600))
     for _ in range(300):
         if any(l.startswith("start ") for l in world.lines("dota-events.txt")[before:]):
             return process
@@ -383,6 +392,8 @@ def click(world, name):
         world.sim("POST", "/instances/default/rules", scenario["rules"])
     build_before = active_build(world)
     log_before = len(update_log(world))
+    starts_before = len(world.lines("starts.txt"))
+    log_from = wine_log_size(world)
     next_build = serve_release(world, bool(scenario.get("release")))
     running = start_running_client(world, scenario["running"]) if "running" in scenario else None
     dota_before = len(world.lines("dota-events.txt"))
@@ -496,23 +507,107 @@ def click(world, name):
         problems.append("the install changed: %s -> %s" % (build_before, after))
     if shot and shooter and shooter.saved:
         print("Screenshot: %s" % shot)
-    if problems and world.wine_said:
-        print("\nWine said:")
-        for line in world.wine_said[-40:]:
-            print("  " + line)
+    report_starts(world, starts_before)
+    if problems:
+        report_wine(world, log_from)
     print()
     for p in problems:
         print("FAILED: " + p)
-    print("Scenario %s: %s" % (name, "as expected" if not problems else "NOT as expected"))
     if problems and name == "update" and unstarted_health_check(world, logged, next_build):
         print("The new build's health check ended in failure without the program writing its error file: "
-              "Wine did not start it, or it died before its first step.")
-        return HEALTH_CHECK_NOT_STARTED
+              "Wine did not start it, or it died before its first step (see what Wine said above).")
+    print("Scenario %s: %s" % (name, "as expected" if not problems else "NOT as expected"))
     return not problems
 
 
-# click's exit code when the only explanation on record is a health-check child that never ran.
-HEALTH_CHECK_NOT_STARTED = 3
+# The stand-ins that record their arrival; a start of one of them with no arrival never ran its code.
+RECORDING_PROGRAMS = ("click.exe", "steam.exe", "dota2.exe")
+
+
+def start_records(world, before=0):
+    records = []
+    for line in world.lines("starts.txt")[before:]:
+        try:
+            records.append(json.loads(line))
+        except ValueError:
+            records.append({"event": "unreadable", "line": line})
+    return records
+
+
+def start_failures(records):
+    """Starts that went wrong, as sentences: CreateProcessW failed, or a recording program was
+    created but never reached its own code."""
+    arrived = {r.get("pid") for r in records if r.get("event") == "arrived"}
+    exits = {r.get("child"): r.get("code") for r in records if r.get("event") == "exit"}
+    failures = []
+    for r in records:
+        if r.get("event") != "start":
+            continue
+        what = r.get("program") or r.get("commandLine", "")
+        if not r.get("created"):
+            failures.append("%s could not start %s: CreateProcessW failed, GetLastError %s" %
+                            (r.get("by"), what, r.get("error")))
+        elif what.lower().rsplit("\\", 1)[-1].strip('"') in RECORDING_PROGRAMS and r.get("child") not in arrived:
+            code = exits.get(r.get("child"))
+            failures.append("%s started %s as process %s, which never reached its own code%s" %
+                            (r.get("by"), what, r.get("child"),
+                             "" if code is None else " (exit code %s, 0x%X)" % (code, code)))
+    return failures
+
+
+def report_starts(world, before):
+    """Prints the start record since line `before`: each program's arrival, each start with
+    CreateProcessW's result, each child's end."""
+    records = start_records(world, before)
+    print("Starts recorded:")
+    if not records:
+        print("  (none)")
+    first = records[0].get("ms", 0) if records else 0
+    for r in records:
+        event = r.get("event")
+        if event == "arrived":
+            text = "arrived: %s" % r.get("commandLine")
+        elif event == "start" and r.get("created"):
+            text = "started process %s: %s" % (r.get("child"), r.get("commandLine"))
+        elif event == "start":
+            text = "CreateProcessW FAILED, GetLastError %s: %s" % (r.get("error"), r.get("commandLine"))
+        elif event == "exit":
+            text = "process %s exited with code %s" % (r.get("child"), r.get("code"))
+        elif event == "running":
+            text = "process %s still running after %s ms" % (r.get("child"), r.get("afterMs"))
+        else:
+            text = json.dumps(r, ensure_ascii=False)
+        print("  %+8.3f s  %s %s: %s" % ((r.get("ms", first) - first) / 1000, r.get("by"), r.get("pid"), text))
+    for failure in start_failures(records):
+        print("  START FAILED: " + failure)
+
+
+# What Debian's wine script says before each start when err messages are on (no 32-bit Wine).
+DEBIAN_WINE32_HINT = ("it looks like wine32 is missing", "multiarch needs to be enabled",
+                      'execute "dpkg --add-architecture', "apt-get install wine32", "as root, please execute")
+
+
+def wine_log_size(world):
+    try:
+        return os.path.getsize(world.wine_log)
+    except OSError:
+        return 0
+
+
+def report_wine(world, offset, limit=120):
+    """Prints what Wine said on stderr (every process of the prefix) since `offset` of the Wine log."""
+    try:
+        with open(world.wine_log, "rb") as f:
+            f.seek(offset)
+            lines = f.read().decode("utf-8", "replace").splitlines()
+    except OSError:
+        lines = []
+    lines = [l for l in lines if not l.startswith(DEBIAN_WINE32_HINT)]
+    print("\nWine said (%s, every process of the prefix, from this step on):" % world.wine_log)
+    if len(lines) > limit:
+        print("  (%d earlier lines left out)" % (len(lines) - limit))
+    for line in lines[-limit:] or ["(nothing)"]:
+        print("  " + line)
 
 
 def unstarted_health_check(world, log_lines, build):
@@ -534,10 +629,7 @@ def main():
     if len(sys.argv) == 4 and sys.argv[1] == "install":
         return 0 if install(World(sys.argv[2], sys.argv[3])) else 1
     if len(sys.argv) == 5 and sys.argv[1] == "click" and sys.argv[4] in SCENARIOS:
-        result = click(World(sys.argv[2], sys.argv[3]), sys.argv[4])
-        if result == HEALTH_CHECK_NOT_STARTED:
-            return result
-        return 0 if result else 1
+        return 0 if click(World(sys.argv[2], sys.argv[3]), sys.argv[4]) else 1
     print(__doc__, file=sys.stderr)
     print("scenarios: " + ", ".join(SCENARIOS), file=sys.stderr)
     return 2

@@ -1,5 +1,6 @@
 #include "support/stand_in_dota_win32.hpp"
 
+#include "../../tools/start_record/start_record_win32.hpp"
 #include "common/text.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
@@ -118,9 +119,11 @@ StandInDota::StandInDota(const std::wstring& arguments, const std::filesystem::p
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     std::wstring writable = commandLine_;
-    if (!CreateProcessW(exe.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        throw std::runtime_error("cannot start the stand-in: " + std::to_string(GetLastError()));
-    }
+    const BOOL created =
+        CreateProcessW(exe.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    const DWORD error = created ? 0 : GetLastError();
+    start_record::started(exe.wstring(), commandLine_, created, info.dwProcessId, error);
+    if (!created) throw std::runtime_error("cannot start the stand-in: " + std::to_string(error));
     process_.reset(info.hProcess);
     const ScopedKernelHandle thread(info.hThread);
     pid_ = info.dwProcessId;
@@ -136,6 +139,8 @@ void StandInDota::end() {
         TerminateProcess(process_.get(), 99);
         WaitForSingleObject(process_.get(), 10'000);
     }
+    DWORD code = 0;
+    if (GetExitCodeProcess(process_.get(), &code)) start_record::exited(pid_, code);
     process_.reset();
 }
 

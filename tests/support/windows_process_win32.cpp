@@ -1,5 +1,6 @@
 #include "support/windows_process_win32.hpp"
 
+#include "../../tools/start_record/start_record_win32.hpp"
 #include "common/scoped_handle_win32.hpp"
 
 #include <windows.h>
@@ -41,10 +42,12 @@ ChildOutcome run(const wchar_t* application, std::wstring commandLine, const std
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info)) {
-        throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
-    }
+    const std::wstring asGiven = commandLine;  // CreateProcessW may write into its copy
+    const BOOL created = CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        folder.c_str(), &startup, &info);
+    const DWORD error = created ? 0 : GetLastError();
+    start_record::started(application ? application : L"", asGiven, created, info.dwProcessId, error);
+    if (!created) throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
     const ScopedKernelHandle process(info.hProcess);
     const ScopedKernelHandle thread(info.hThread);
     ChildOutcome outcome;
@@ -70,6 +73,7 @@ ChildOutcome run(const wchar_t* application, std::wstring commandLine, const std
     DWORD code = 0;
     GetExitCodeProcess(process.get(), &code);
     outcome.exitCode = code;
+    start_record::exited(info.dwProcessId, code);
     return outcome;
 }
 

@@ -4,6 +4,7 @@
 // any newer build it hands over to): each text, each window's end, each process's exit code.
 // Usage: click.exe --record FILE [--close-when-stable MS] [--timeout MS] [--run] LINK; with --run
 // the last argument is a program started without arguments instead (tools/README.md).
+#include "../start_record/start_record_win32.hpp"
 #include "common/scoped_handle_win32.hpp"
 
 #include <windows.h>
@@ -130,6 +131,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             link = args[i];
     }
     if (recordPath.empty() || link.empty()) return kUsage;
+    quorvel::start_record::arrived();
 
     const DWORD start = GetTickCount();
     std::wstring command = run ? L"\"" + link + L"\"" : openCommand(link);
@@ -141,10 +143,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        record(start, L"start-failed " + std::to_wstring(GetLastError()));
+    const std::wstring commandLine = command;
+    const BOOL created =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    const DWORD error = created ? 0 : GetLastError();
+    quorvel::start_record::started(L"", commandLine, created, info.dwProcessId, error);
+    if (!created) {
+        record(start, L"start-failed " + std::to_wstring(error));
         return kNoCommand;
     }
+    const DWORD firstPid = info.dwProcessId;
     CloseHandle(info.hThread);
     std::map<DWORD, Helper> helpers;
     helpers[info.dwProcessId].process = ScopedKernelHandle(info.hProcess);
@@ -156,6 +164,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         const DWORD now = GetTickCount();
         if (now - start > timeoutMs) {
             record(start, L"timeout");
+            if (!helpers[firstPid].ended) quorvel::start_record::stillRunning(firstPid, now - start);
             return kTimedOut;
         }
         for (const HWND window : statusWindows()) {
@@ -204,6 +213,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 DWORD code = 0;
                 const bool known = helper.process && GetExitCodeProcess(helper.process.get(), &code);
                 record(start, L"exit " + std::to_wstring(pid) + L" " + (known ? std::to_wstring(code) : L"?"));
+                if (pid == firstPid && known) quorvel::start_record::exited(pid, code);
                 helper.ended = true;
                 lastEnd = now;
             } else {

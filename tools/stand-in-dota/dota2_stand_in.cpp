@@ -1,6 +1,7 @@
 // A stand-in for the game's client, built as dota2.exe for the Windows tests: it shows the windows
 // it is asked for, answers WM_CLOSE like the game (or ignores it), records what it received, and
 // ignores the game's own launch arguments wherever they appear. Options: tools/README.md.
+#include "../start_record/start_record_win32.hpp"
 #include "common/scoped_handle_win32.hpp"
 
 #include <windows.h>
@@ -150,6 +151,9 @@ void openWindow(HINSTANCE instance, const std::wstring& title) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before any window: a client that arrived here and then never recorded its start hung or died
+    // in its window's creation, not in Wine's start of the process.
+    quorvel::start_record::arrived();
     int count = 0;
     LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
     if (raw == nullptr) return kUsageExitCode;

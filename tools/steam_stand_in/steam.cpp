@@ -1,10 +1,11 @@
 // A stand-in for Steam's launcher, for the Windows tests: records how it was started and, when
 // steam-knobs.txt beside it names a program, starts that program with the arguments that follow
-// "-applaunch 570", as Steam starts the game (tools/README.md).
+// "-applaunch 570", as Steam starts the game, and watches it for a while so that the start record
+// shows a game that died in its start-up (tools/README.md).
+#include "../start_record/start_record_win32.hpp"
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
-#include "outside/program_starter_win32.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -59,9 +60,39 @@ void appendLine(const std::filesystem::path& path, const std::string& line) {
     WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// How long steam.exe stays to see the game's exit code: a game that Wine failed to load ends
+// within this time; one still running is recorded as such.
+constexpr DWORD kWatchMs = 20'000;
+
+// Starts the game as Steam does (its own folder, no console window, not waited for by the caller)
+// and records the start and, when it comes within kWatchMs, its end.
+int startGame(const std::filesystem::path& game, const std::vector<std::wstring>& arguments) {
+    const std::wstring commandLine = quorvel::buildCommandLine(game, arguments);
+    std::wstring writable = commandLine;  // CreateProcessW may write into it
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    const BOOL created = CreateProcessW(game.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                                        nullptr, game.parent_path().c_str(), &startup, &started);
+    const DWORD error = created ? 0 : GetLastError();
+    quorvel::start_record::started(game.wstring(), commandLine, created, started.dwProcessId, error);
+    if (!created) return 3;
+    const quorvel::ScopedKernelHandle process(started.hProcess);
+    const quorvel::ScopedKernelHandle thread(started.hThread);
+    if (WaitForSingleObject(process.get(), kWatchMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.get(), &code);
+        quorvel::start_record::exited(started.dwProcessId, code);
+    } else {
+        quorvel::start_record::stillRunning(started.dwProcessId, kWatchMs);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    quorvel::start_record::arrived();
     const std::filesystem::path folder = ownFolder();
     const std::string knobs = readFile(folder / "steam-knobs.txt");
     std::filesystem::path recordPath = knob(knobs, "record");
@@ -83,7 +114,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     const std::filesystem::path game = knob(knobs, "start");
     if (game.empty() || arguments.size() < 3 || arguments[1] != L"-applaunch" || arguments[2] != L"570") return 0;
-    quorvel::Win32ProgramStarter starter;
-    const std::vector<std::wstring> rest(arguments.begin() + 3, arguments.end());
-    return starter.start({game, quorvel::buildCommandLine(game, rest), game.parent_path()}) ? 0 : 3;
+    return startGame(game, std::vector<std::wstring>(arguments.begin() + 3, arguments.end()));
 }
