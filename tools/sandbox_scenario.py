@@ -593,6 +593,8 @@ def check_planted_folder(world, events):
     print("Planted DLLs loaded during the registration and the join: %s" % (", ".join(loaded) or "none"))
     if loaded:
         problems.append("planted DLLs were loaded: %s" % loaded)
+    for marker in loaded:  # the control below starts from a clean folder
+        os.remove(os.path.join(downloads, marker))
 
     probe = exe.rsplit("\\", 1)[0] + "\\load_probe.exe"
     for flags, expected in ((LOAD_FLAGS, []), (LOAD_FLAGS_WITH_EXE_FOLDER, ["winmm.dll.loaded"])):
