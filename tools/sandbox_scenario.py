@@ -249,9 +249,10 @@ def check_world(world):
     return not problems
 
 
-def registered_command(world):
-    """The open command registered for txqjoin, as reg.exe in the prefix reads it (ASCII paths)."""
-    answer = subprocess.run([WINE_RUN, world.prefix, "reg", "query", r"HKCU\Software\Classes\txqjoin\shell\open\command"],
+def registered_command(world, scheme="txqjoin"):
+    """The open command registered for a scheme, as reg.exe in the prefix reads it (ASCII paths)."""
+    key = "HKCU\\Software\\Classes\\%s\\shell\\open\\command" % scheme
+    answer = subprocess.run([WINE_RUN, world.prefix, "reg", "query", key],
                             stdin=subprocess.DEVNULL, capture_output=True, env=world.run_env(60))
     for line in answer.stdout.decode("utf-8", "replace").splitlines():
         if "REG_SZ" in line:
@@ -382,7 +383,7 @@ def short_path(path):
 def click(world, name):
     scenario = SCENARIOS[name]
     join_ticket = ticket(name)
-    link = "txqjoin://enter/?ticket=" + join_ticket
+    link = scenario.get("scheme", "txqjoin") + "://enter/?ticket=" + join_ticket
     entry = {"expiresIn": 30, "roomId": "abcdef123456", "steamId": "76561198000000001", "serverSteamId": SERVER,
              "addon": "3123456789", "map": "brellowick", "connectionType": "steam", "toolsMode": False}
     entry.update(scenario.get("entry", {}))
@@ -395,6 +396,7 @@ def click(world, name):
     starts_before = len(world.lines("starts.txt"))
     log_from = wine_log_size(world)
     next_build = serve_release(world, bool(scenario.get("release")))
+    prepared = scenario["prepare"](world) if "prepare" in scenario else []
     running = start_running_client(world, scenario["running"]) if "running" in scenario else None
     dota_before = len(world.lines("dota-events.txt"))
     steam_before = len(world.lines("steam-launches.txt"))
@@ -480,7 +482,7 @@ def click(world, name):
     if code != 0 or not exits or any(e != "0" for e in exits):
         problems.append("click ended %d, helper exit codes %s, expected 0" % (code, exits))
     connects = [l for l in engine if l.startswith("requests 193")]
-    if name == "silent":
+    if name == "silent" or scenario.get("connects"):
         if len(connects) != 1 or not connects[0].startswith("requests 193 (%s," % SERVER):
             problems.append("the engine's connect calls were %s" % connects)
     elif connects:
@@ -505,6 +507,9 @@ def click(world, name):
             problems.append("active build %s, expected %s" % ((after or {}).get("build"), next_build))
     elif after != build_before:
         problems.append("the install changed: %s -> %s" % (build_before, after))
+    problems = prepared + problems
+    if "verify" in scenario:
+        problems += scenario["verify"](world, events)
     if shot and shooter and shooter.saved:
         print("Screenshot: %s" % shot)
     report_starts(world, starts_before)
@@ -608,6 +613,106 @@ def report_wine(world, offset, limit=120):
         print("  (%d earlier lines left out)" % (len(lines) - limit))
     for line in lines[-limit:] or ["(nothing)"]:
         print("  " + line)
+
+
+# The planted-folder case: the downloaded exe lies in a folder where a web page has dropped DLLs
+# under every name the exe, WinHTTP, the socket library, the window system or Steam's client
+# library might load by name (the names of tests/win32_planting), each a copy of the planting
+# stand-in, which leaves NAME.dll.loaded beside itself in any process that loads it; Wine is told
+# to prefer them (a per-program DllOverrides, since Wine prefers its own builtin DLLs otherwise).
+# The exe registers txqjoin-native for itself there, and a join through that link connects the
+# running client through Steam's client library, loaded in that very process.
+PLANTED_DLLS = ["bcrypt", "winhttp", "crypt32", "secur32", "jsproxy", "dnsapi", "iphlpapi", "mswsock", "userenv",
+                "uxtheme", "dwmapi", "comctl32", "wininet", "winmm"]
+STEAM_CLIENT = r"C:\Program Files (x86)\Steam\steamclient64.dll"
+TEXT_TEST_PROTOCOL = "已注册 txqjoin-native 测试协议。现有 Python 助手及 txqjoin 协议未变。"
+# LoadLibraryExW search flags: the Steam client library's (its own folder and System32), and the
+# earlier ones, which added the exe's folder through the default directories.
+LOAD_FLAGS, LOAD_FLAGS_WITH_EXE_FOLDER = "0x900", "0x1100"
+
+
+def planted_markers(folder):
+    return sorted(n for n in os.listdir(folder) if n.lower().endswith(".dll.loaded"))
+
+
+def plant_folder(world):
+    """Plants the DLLs beside the downloaded exe, has Wine prefer them in the exe and the control
+    program, and lets the exe register txqjoin-native for itself (its message box answered)."""
+    downloads, exe = download_exe(world)
+    planted = os.path.join(BUILD, "planting", "planted_dll.dll")
+    for name in PLANTED_DLLS:
+        shutil.copy(planted, os.path.join(downloads, name + ".dll"))
+    for marker in planted_markers(downloads):
+        os.remove(os.path.join(downloads, marker))
+    shutil.copy(os.path.join(BUILD, "planting", "load_probe.exe"), downloads)
+    overrides = ["REGEDIT4", ""]
+    for program in ("TXQNativeConnector.exe", "load_probe.exe"):
+        overrides.append("[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s\\DllOverrides]" % program)
+        overrides += ['"%s"="native,builtin"' % name for name in PLANTED_DLLS] + [""]
+    os.makedirs(world.records, exist_ok=True)
+    with open(os.path.join(world.records, "planted-overrides.reg"), "w", newline="\r\n") as f:
+        f.write("\n".join(overrides) + "\n")
+    problems = []
+    if world.wine("reg", "import", r"C:\sandbox\planted-overrides.reg", timeout=60) != 0:
+        problems.append("the DLL overrides could not be imported")
+    print("Planted beside %s: %s (Wine prefers them in TXQNativeConnector.exe and load_probe.exe)"
+          % (exe, ", ".join(n + ".dll" for n in PLANTED_DLLS)))
+
+    shutil.copy(os.path.join(BUILD, "stand-ins", "click.exe"), world.records)
+    code = world.wine(r"C:\sandbox\click.exe", "--record", r"C:\sandbox\register.txt", "--close-when-stable", "1000",
+                      "--run", exe, "--register-test-protocol")
+    events = click_lines(world, "register.txt")
+    print("%s --register-test-protocol:" % exe)
+    for ms, event, value in events:
+        print("  %6d ms  %s %s" % (ms, event, value))
+    command = registered_command(world, "txqjoin-native")
+    print("  registered txqjoin-native open command: %s\n" % command)
+    boxes = [v for _, e, v in events if e == "box"]
+    exits = [v.split(" ")[1] for _, e, v in events if e == "exit"]
+    if code != 0 or exits != ["0"] or len(boxes) != 1 or not boxes[0].endswith(": " + TEXT_TEST_PROTOCOL):
+        problems.append("--register-test-protocol: click ended %d, exit codes %s, boxes %s" % (code, exits, boxes))
+    if command != '"%s" "%%1"' % exe:
+        problems.append("txqjoin-native opens %r, expected the downloaded exe" % command)
+    return problems
+
+
+def check_planted_folder(world, events):
+    """After the join: one helper process, the downloaded exe, ran it all (no hand-over to the
+    installed copy), and no planted DLL was loaded; then the control: the same library loaded from
+    that folder with the earlier search flags does load the planted winmm."""
+    downloads, exe = download_exe(world)
+    problems = []
+    commands = [v for _, e, v in events if e == "command"]
+    starts = [v for _, e, v in events if e == "start"]
+    pids = {v.split(" ")[0] for _, e, v in events if e in ("window", "exit")}
+    if len(commands) != 1 or not commands[0].startswith('"%s" ' % exe) or len(starts) != 1 or pids != set(starts):
+        problems.append("the join did not run in the downloaded exe's process alone: %s, started %s, seen %s"
+                        % (commands, starts, sorted(pids)))
+    loaded = planted_markers(downloads)
+    print("Planted DLLs loaded during the registration and the join: %s" % (", ".join(loaded) or "none"))
+    if loaded:
+        problems.append("planted DLLs were loaded: %s" % loaded)
+    for marker in loaded:  # the control below starts from a clean folder
+        os.remove(os.path.join(downloads, marker))
+
+    probe = exe.rsplit("\\", 1)[0] + "\\load_probe.exe"
+    for flags, expected in ((LOAD_FLAGS, []), (LOAD_FLAGS_WITH_EXE_FOLDER, ["winmm.dll.loaded"])):
+        code = world.wine(probe, STEAM_CLIENT, flags, timeout=60)
+        markers = planted_markers(downloads)
+        print("Control: load_probe.exe loads Steam's client library from that folder with flags %s: exit code %d, "
+              "planted DLLs loaded: %s" % (flags, code, ", ".join(markers) or "none"))
+        if code != 0 or [m.lower() for m in markers] != expected:  # named as the loader spelt the import
+            problems.append("control with flags %s: exit code %d, loaded %s, expected 0 and %s"
+                            % (flags, code, markers, expected))
+        for marker in markers:
+            os.remove(os.path.join(downloads, marker))
+    return problems
+
+
+SCENARIOS["planted-folder"] = dict(
+    SCENARIOS["silent"], scheme="txqjoin-native", connects=True, prepare=plant_folder, verify=check_planted_folder,
+    about="DLLs planted beside the downloaded exe, which registered txqjoin-native for itself: the join "
+          "through Steam's client engine loads none of them")
 
 
 def unstarted_health_check(world, log_lines, build):

@@ -1,9 +1,11 @@
 // click.exe: opens a join link the way the shell does and records what the helper's windows show.
 // It reads the open command registered for the link's scheme, puts the link in place of %1, starts
 // that command line, and then follows every status window of the helper (the first process and
-// any newer build it hands over to): each text, each window's end, each process's exit code.
+// any newer build it hands over to): each text, each window's end, each process's exit code, and
+// each message box one of those processes shows.
 // Usage: click.exe --record FILE [--close-when-stable MS] [--timeout MS] [--run] LINK; with --run
-// the last argument is a program started without arguments instead (tools/README.md).
+// the argument after the options is a program started instead, with the arguments after it
+// (tools/README.md).
 #include "../start_record/start_record_win32.hpp"
 #include "common/scoped_handle_win32.hpp"
 
@@ -82,6 +84,12 @@ struct Tracked {
     bool closeSent = false;
 };
 
+struct Box {
+    DWORD shownTick = 0;
+    bool recorded = false;
+    bool answered = false;
+};
+
 struct Helper {
     ScopedKernelHandle process;
     bool ended = false;
@@ -105,6 +113,25 @@ std::optional<std::wstring> textOf(HWND window) {
     return std::wstring(text);
 }
 
+// The message boxes (dialog class) of the processes in `pids`.
+template <typename Pids>
+std::vector<HWND> boxesOf(const Pids& pids) {
+    std::vector<HWND> found;
+    for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pids.count(pid) != 0) found.push_back(window);
+    }
+    return found;
+}
+
+// An argument as CommandLineToArgvW reads it back; arguments holding quotes are not needed here.
+std::wstring quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
+    return L"\"" + argument + L"\"";
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -116,8 +143,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DWORD closeWhenStableMs = 0;
     DWORD timeoutMs = 180'000;
     std::wstring link;
+    std::vector<std::wstring> programArguments;
     bool run = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
+        if (run && !link.empty()) {
+            programArguments.push_back(args[i]);
+            continue;
+        }
         const bool hasValue = i + 1 < args.size();
         if (args[i] == L"--record" && hasValue)
             recordPath = args[++i];
@@ -135,6 +167,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     const DWORD start = GetTickCount();
     std::wstring command = run ? L"\"" + link + L"\"" : openCommand(link);
+    for (const std::wstring& argument : programArguments) command += L" " + quoted(argument);
     if (command.empty()) {
         record(start, L"no-open-command");
         return kNoCommand;
@@ -159,6 +192,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     record(start, L"start " + std::to_wstring(info.dwProcessId));
 
     std::map<HWND, Tracked> windows;
+    std::map<HWND, Box> boxes;
     DWORD lastEnd = 0;
     for (;;) {
         const DWORD now = GetTickCount();
@@ -205,6 +239,26 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 tracked.closeSent = true;
             }
             ++it;
+        }
+        for (const HWND box : boxesOf(helpers)) {
+            Box& seen = boxes[box];
+            if (seen.shownTick == 0) seen.shownTick = now;
+            wchar_t text[4096] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 4096);  // a message box's text control
+            if (!seen.recorded && text[0] != L'\0') {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(box, &pid);
+                wchar_t title[256] = {};
+                GetWindowTextW(box, title, 256);
+                record(start, L"box " + std::to_wstring(pid) + L" " + title + L": " + text);
+                seen.recorded = true;
+            }
+            if (seen.recorded && closeWhenStableMs > 0 && !seen.answered && now - seen.shownTick >= closeWhenStableMs) {
+                // The player presses OK.
+                record(start, L"answer");
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                seen.answered = true;
+            }
         }
         bool allEnded = true;
         for (auto& [pid, helper] : helpers) {
