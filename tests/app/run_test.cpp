@@ -36,7 +36,7 @@ struct RecordingModes final : RunModes {
 
 const std::wstring kProgram = L"C:\\Users\\p\\Downloads\\TXQNativeConnector.exe";
 const std::string kTicket(43, 'a');
-const std::wstring kLink = L"txqjoin://enter/?ticket=" + std::wstring(43, L'a');
+const std::wstring kRunLink = L"txqjoin://enter/?ticket=" + std::wstring(43, L'a');
 
 TEST(Run, SelectsOneModeFromElementOne) {
     struct Case {
@@ -51,7 +51,7 @@ TEST(Run, SelectsOneModeFromElementOne) {
         {{kProgram, L"--steam-check"}, "steam-check"},
         {{kProgram, L"--inspect"}, "inspect"},
         {{kProgram, L"--register-test-protocol"}, "register-test-protocol"},
-        {{kProgram, kLink}, "join:" + kTicket + ":" + toNarrow(kLink)},
+        {{kProgram, kRunLink}, "join:" + kTicket + ":" + toNarrow(kRunLink)},
         {{kProgram}, "join::(none)"},
     };
     for (const Case& c : cases) {
@@ -77,7 +77,7 @@ TEST(Run, OptionsAreExactAndOnlyAlone) {
 
     const Arguments tooMany[] = {
         {kProgram, L"--health-check", L"--inspect"},
-        {kProgram, kLink, kLink},
+        {kProgram, kRunLink, kRunLink},
         {kProgram, L"", L"", L""},
     };
     for (const Arguments& args : tooMany) {
@@ -137,14 +137,14 @@ TEST_F(RunProgramTest, LibraryErrorsAreReportedLikeTheSharedError) {
     const std::string file = testing::readFile(errorFile());
     EXPECT_NE(file.find("parse error"), std::string::npos) << file;
 
-    EXPECT_EQ(runProgram({kProgram, kLink}, modes, locations, desktop), 1);
+    EXPECT_EQ(runProgram({kProgram, kRunLink}, modes, locations, desktop), 1);
     ASSERT_EQ(desktop.errors.size(), 1u);
     EXPECT_NE(toNarrow(desktop.errors[0]).find("parse error"), std::string::npos);
 }
 
 TEST_F(RunProgramTest, MessagesWithIllFormedBytesStillReachThePlayer) {
     modes.failWith = "bad \xFF byte";
-    EXPECT_EQ(runProgram({kProgram, kLink}, modes, locations, desktop), 1);
+    EXPECT_EQ(runProgram({kProgram, kRunLink}, modes, locations, desktop), 1);
     EXPECT_EQ(runProgram({kProgram, L"--inspect"}, modes, locations, desktop), 1);
     ASSERT_EQ(desktop.errors.size(), 1u);
     EXPECT_EQ(toNarrow(desktop.errors[0]), "bad \xEF\xBF\xBD byte");

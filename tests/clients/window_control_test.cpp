@@ -21,7 +21,7 @@ using testing::RecordingSleeper;
 using testing::TempDir;
 using Calls = std::vector<std::string>;
 
-constexpr std::uint32_t kPid = 4242;
+constexpr std::uint32_t kDotaPid = 4242;
 constexpr std::uint32_t kCaller = 1;
 constexpr std::uint32_t kDotaThread = 12;
 constexpr std::uint32_t kOtherThread = 31;
@@ -36,13 +36,13 @@ WindowInfo window(WindowHandle handle, std::uint32_t pid, std::wstring title, bo
 TEST(FindDotaWindows, KeepsVisibleWindowsOfTheProcessTitledExactlyDota2) {
     FakeWindowSystem windows;
     windows.windows = {
-        window(1, kPid, L"Dota 2"),        window(2, kPid, L"Dota 2 - Workshop Tools"),
-        window(3, kPid, L"dota 2"),        window(4, kPid, L""),
-        window(5, kPid, L"Dota 2", false), window(6, kPid + 1, L"Dota 2"),
-        window(8, kPid, L" Dota 2"),       window(9, kPid, L"Dota 2"),
+        window(1, kDotaPid, L"Dota 2"),        window(2, kDotaPid, L"Dota 2 - Workshop Tools"),
+        window(3, kDotaPid, L"dota 2"),        window(4, kDotaPid, L""),
+        window(5, kDotaPid, L"Dota 2", false), window(6, kDotaPid + 1, L"Dota 2"),
+        window(8, kDotaPid, L" Dota 2"),       window(9, kDotaPid, L"Dota 2"),
     };
-    EXPECT_EQ(findDotaWindows(windows, kPid), (std::vector<WindowHandle>{1, 9}));
-    EXPECT_EQ(findDotaWindows(windows, kPid + 1), std::vector<WindowHandle>{6});
+    EXPECT_EQ(findDotaWindows(windows, kDotaPid), (std::vector<WindowHandle>{1, 9}));
+    EXPECT_EQ(findDotaWindows(windows, kDotaPid + 1), std::vector<WindowHandle>{6});
     EXPECT_TRUE(findDotaWindows(windows, 99).empty());
 }
 
@@ -61,14 +61,14 @@ protected:
     BringDotaToFront() {
         testing::writeFile(exe, "MZ dota");
         FakeProcess p;
-        p.pid = kPid;
+        p.pid = kDotaPid;
         p.imagePath = exe.wstring();
         p.creationTime = 77;
         p.commandLine = L"dota2.exe +connect [A:1:123:45]";
         table.add(p);
-        client = readProcessInfo(table, kPid);
+        client = readProcessInfo(table, kDotaPid);
         windows.callerThread = kCaller;
-        windows.windows = {window(kOther, 99, L"Browser", true, kOtherThread), window(kDota, kPid, L"Dota 2")};
+        windows.windows = {window(kOther, 99, L"Browser", true, kOtherThread), window(kDota, kDotaPid, L"Dota 2")};
         windows.foreground = kOther;
         sleeper.log = &windows.calls;
     }
@@ -106,7 +106,7 @@ TEST_F(BringDotaToFront, AWindowAlreadyInFrontNeedsNothingMore) {
 }
 
 TEST_F(BringDotaToFront, TwoWindowsAreNeitherRaisedNorAwaited) {
-    windows.windows.push_back(window(8, kPid, L"Dota 2"));
+    windows.windows.push_back(window(8, kDotaPid, L"Dota 2"));
     EXPECT_FALSE(bring());
     EXPECT_EQ(windows.calls, Calls{"enumerate"});
     EXPECT_EQ(windows.foreground, kOther);
@@ -206,7 +206,7 @@ TEST_F(BringDotaToFront, FailsWhenTheClientChangesWhileItsWindowIsAwaited) {
         std::string message;
     };
     const Case cases[] = {
-        {"pid reused", [](FakeProcessTable& t) { t.find(kPid)->creationTime += 1; }, kClientChanged},
+        {"pid reused", [](FakeProcessTable& t) { t.find(kDotaPid)->creationTime += 1; }, kClientChanged},
         {"exited", [](FakeProcessTable& t) { t.processes.clear(); }, kProcessAccessDenied},
     };
     const FakeProcess original = table.processes.front();
@@ -225,7 +225,7 @@ TEST_F(BringDotaToFront, FailsWhenTheClientChangesWhileItsWindowIsAwaited) {
 
 TEST_F(BringDotaToFront, ChecksTheClientBeforeTouchingItsWindow) {
     fs::copy_file(exe, temp / "copy.exe");
-    table.find(kPid)->imagePath = (temp / "copy.exe").wstring();
+    table.find(kDotaPid)->imagePath = (temp / "copy.exe").wstring();
     EXPECT_EQ(messageOf([&] { bring(); }), kClientChanged);
     EXPECT_TRUE(windows.calls.empty());
 }

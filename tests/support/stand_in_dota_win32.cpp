@@ -5,6 +5,8 @@
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
 
+#include <algorithm>
+#include <cwctype>
 #include <sstream>
 #include <stdexcept>
 
@@ -179,6 +181,12 @@ std::filesystem::path unixDriveForm(const std::filesystem::path& path) {
         if (c == L'/') c = L'\\';
     }
     return form;
+}
+
+std::filesystem::path upperCase(const std::filesystem::path& path) {
+    std::wstring text = path.wstring();
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
+    return text;
 }
 
 }  // namespace quorvel::testing

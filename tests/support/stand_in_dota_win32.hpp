@@ -91,4 +91,7 @@ bool underWine();
 // drive C:. Empty when not under Wine.
 std::filesystem::path unixDriveForm(const std::filesystem::path& path);
 
+// `path` in capitals, as a case-insensitive file system accepts it for the same file.
+std::filesystem::path upperCase(const std::filesystem::path& path);
+
 }  // namespace quorvel::testing

@@ -83,12 +83,6 @@ TEST_F(ClientCensusWin32, FallbackListsClientsWithTheirLaunchArguments) {
     EXPECT_EQ(consolePort(other), kDefaultConsolePort);
 }
 
-fs::path upperCase(const fs::path& path) {
-    std::wstring text = path.wstring();
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
-    return text;
-}
-
 TEST_F(ClientCensusWin32, VerifiesTheClientThroughAnySpellingOfTheDotaRoot) {
     const fs::path root = dir / "steamapps" / "common" / "dota 2 beta";
     const fs::path elsewhere = dir / "Copy" / "dota 2 beta";
@@ -99,9 +93,9 @@ TEST_F(ClientCensusWin32, VerifiesTheClientThroughAnySpellingOfTheDotaRoot) {
     ASSERT_EQ(census.size(), 1u);
     const DotaProcess& client = census[0];
 
-    std::vector<fs::path> spellings = {root, upperCase(root), fs::path(root.generic_wstring()),
+    std::vector<fs::path> spellings = {root, testing::upperCase(root), fs::path(root.generic_wstring()),
                                        dir / "steamapps" / ".." / "STEAMAPPS" / "common" / "Dota 2 Beta"};
-    if (testing::underWine()) spellings.push_back(upperCase(testing::unixDriveForm(root)));
+    if (testing::underWine()) spellings.push_back(testing::upperCase(testing::unixDriveForm(root)));
     for (const fs::path& spelling : spellings) {
         EXPECT_EQ(messageOf([&] { verifyDotaClient(fallback, client, spelling); }), "(no failure)") << spelling;
     }

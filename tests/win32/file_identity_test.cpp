@@ -15,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path upperCase(const fs::path& path) {
-    std::wstring text = path.wstring();
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
-    return text;
-}
-
 TEST(FileIdentityWin32, SameFileThroughEverySpellingAndNoOther) {
     testing::TempDir dir;
     const fs::path file = dir / "Game" / "dota2.exe";
@@ -29,9 +23,9 @@ TEST(FileIdentityWin32, SameFileThroughEverySpellingAndNoOther) {
     ASSERT_TRUE(CreateHardLinkW((dir / "hard-link.exe").c_str(), file.c_str(), nullptr));
     const FileIdentity identity = fileIdentity(file);
 
-    std::vector<fs::path> spellings = {upperCase(file), dir / "game" / "." / ".." / "GAME" / "DOTA2.EXE",
+    std::vector<fs::path> spellings = {testing::upperCase(file), dir / "game" / "." / ".." / "GAME" / "DOTA2.EXE",
                                        fs::path(file.generic_wstring()), dir / "hard-link.exe"};
-    if (testing::underWine()) spellings.push_back(upperCase(testing::unixDriveForm(file)));
+    if (testing::underWine()) spellings.push_back(testing::upperCase(testing::unixDriveForm(file)));
     for (const fs::path& spelling : spellings) {
         EXPECT_EQ(fileIdentity(spelling), identity) << spelling.string();
     }
