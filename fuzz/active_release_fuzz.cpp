@@ -3,9 +3,9 @@
 // the newer build only when the file names that build with its size and digest, and the running
 // build otherwise, and active.json names the build in use afterwards.
 #include "common/error.hpp"
+#include "platform/sha256.hpp"
 #include "release_rules.hpp"
 #include "support/fake_http_transport.hpp"
-#include "update/digest.hpp"
 #include "update/install_system.hpp"
 #include "update/prepare_launcher.hpp"
 #include "update/release.hpp"

@@ -4,6 +4,7 @@
 // text is then those UTF-16 units; the text and the input itself are split by the platform's
 // rules, which must never fail.
 #include "clients/command_line.hpp"
+#include "common/command_line.hpp"
 #include "common/text.hpp"
 
 #include <cstdint>

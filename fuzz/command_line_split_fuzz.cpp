@@ -2,8 +2,8 @@
 // separated by NUL, which no argument can hold. The line the launcher builds from them must split
 // back into exactly the program and the arguments. The same units as one raw text must split
 // without failing, and the split of a split line, built and split again, must be stable.
-#include "clients/command_line.hpp"
-#include "launch/launch_arguments.hpp"
+#include "common/command_line.hpp"
+#include "platform/command_line.hpp"
 
 #include <cstdint>
 #include <cstdlib>

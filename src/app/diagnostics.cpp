@@ -6,7 +6,7 @@
 #include "common/text.hpp"
 #include "game/steam_discovery.hpp"
 #include "lobby/join_link.hpp"
-#include "update/digest.hpp"
+#include "platform/sha256.hpp"
 
 #include <string>
 

@@ -4,8 +4,8 @@
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
 #include "lobby/lobby_requests.hpp"
+#include "platform/sha256.hpp"
 #include "update/activation.hpp"
-#include "update/digest.hpp"
 #include "update/prepare_launcher.hpp"
 
 #include <exception>

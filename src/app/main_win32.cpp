@@ -1,6 +1,5 @@
 // The program entry of TXQNativeConnector.exe: the one place that creates the Windows
 // implementations of the seams and hands them down.
-#include "app/command_line_win32.hpp"
 #include "app/desktop_win32.hpp"
 #include "app/join_platform_win32.hpp"
 #include "app/product_modes.hpp"
@@ -23,6 +22,7 @@
 #include "outside/program_starter_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
 #include "outside/window_system_win32.hpp"
+#include "platform/command_line.hpp"
 #include "update/child_process_win32.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/install_lock_win32.hpp"

@@ -2,7 +2,7 @@
 
 #include "app/result_file.hpp"
 #include "clients/client_census.hpp"
-#include "clients/command_line.hpp"
+#include "common/command_line.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
 #include "launch/commit_sequence.hpp"
@@ -11,7 +11,8 @@
 #include "launch/steam_engine.hpp"
 #include "lobby/entry.hpp"
 #include "lobby/join_link.hpp"
-#include "update/digest.hpp"
+#include "platform/command_line.hpp"
+#include "platform/sha256.hpp"
 #include "update/install_layout.hpp"
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include "clients/command_line.hpp"
 #include "common/error.hpp"
+#include "platform/command_line.hpp"
 
 #include <cstddef>
 #include <memory>

@@ -1,42 +1,11 @@
 #include "launch/launch_arguments.hpp"
 
+#include "common/command_line.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
 #include "lobby/entry.hpp"
 
 namespace quorvel {
-
-std::wstring quoteArgument(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size() + 2);
-    out.push_back(L'"');
-    std::size_t backslashes = 0;
-    for (wchar_t c : text) {
-        if (c == L'\\') {
-            ++backslashes;
-        } else if (c == L'"') {
-            out.append(2 * backslashes + 1, L'\\');
-            out.push_back(c);
-            backslashes = 0;
-        } else {
-            out.append(backslashes, L'\\');
-            out.push_back(c);
-            backslashes = 0;
-        }
-    }
-    out.append(2 * backslashes, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
-std::wstring buildCommandLine(const std::filesystem::path& program, const std::vector<std::wstring>& arguments) {
-    std::wstring line = quoteArgument(program.wstring());
-    for (const std::wstring& argument : arguments) {
-        line.push_back(L' ');
-        line += quoteArgument(argument);
-    }
-    return line;
-}
 
 std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock) {
     const std::string server = validateEntry(entry, clock);

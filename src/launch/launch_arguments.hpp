@@ -1,6 +1,6 @@
 #pragma once
-// Starting Dota through Steam's launcher: the argument list, the quoting of a command line, the
-// launcher's place and the program start.
+// Starting Dota through Steam's launcher: the argument list, the launcher's place and the program
+// start (the command line quoted by common/command_line.hpp).
 
 #include "common/clock.hpp"
 #include "outside/program_starter.hpp"
@@ -15,14 +15,6 @@ namespace quorvel {
 
 inline constexpr const char* kSteamLauncherMissing = "Steam 启动程序不存在";
 inline constexpr const char* kLaunchFailed = "无法通过 Steam 启动 Dota";
-
-// `text` in double quotes such that the platform's split gives back exactly `text`: backslashes
-// are doubled only before a quote or the closing quote, quotes are escaped. Even an empty or
-// plain text is quoted.
-std::wstring quoteArgument(std::wstring_view text);
-
-// The program path and each argument quoted and joined by single spaces.
-std::wstring buildCommandLine(const std::filesystem::path& program, const std::vector<std::wstring>& arguments);
 
 // -applaunch 570 [-tools -addon <addon>] +connect <server>. Validates `entry` again against
 // `clock`, so an Entry that expired since fails with its message.

@@ -1,8 +1,8 @@
 #include "update/activation.hpp"
 
+#include "common/command_line.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "launch/launch_arguments.hpp"
 #include "update/protocol_registration.hpp"
 
 #include <memory>

@@ -1,8 +1,8 @@
 #include "update/prepare_launcher.hpp"
 
 #include "common/error.hpp"
+#include "platform/sha256.hpp"
 #include "update/activation.hpp"
-#include "update/digest.hpp"
 #include "update/update_client.hpp"
 
 #include <exception>

@@ -1,7 +1,7 @@
 #include "update/protocol_registration.hpp"
 
+#include "common/command_line.hpp"
 #include "common/error.hpp"
-#include "launch/launch_arguments.hpp"
 
 namespace quorvel {
 namespace {

@@ -1,7 +1,7 @@
 #include "update/release.hpp"
 
 #include "common/error.hpp"
-#include "update/digest.hpp"
+#include "platform/sha256.hpp"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "app/join_mode.hpp"
 
+#include "common/command_line.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
 #include "support/fake_install.hpp"

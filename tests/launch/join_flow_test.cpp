@@ -1,6 +1,7 @@
 #include "launch/join_flow.hpp"
 
 #include "clients/process_info.hpp"
+#include "common/command_line.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
 #include "support/fake_join_world.hpp"

@@ -2,7 +2,7 @@
 
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "update/digest.hpp"
+#include "platform/sha256.hpp"
 
 #include <algorithm>
 #include <fstream>

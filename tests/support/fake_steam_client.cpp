@@ -1,7 +1,7 @@
 #include "support/fake_steam_client.hpp"
 
 #include "common/text.hpp"
-#include "update/digest.hpp"
+#include "platform/sha256.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "update/release.hpp"
 
+#include "platform/sha256.hpp"
 #include "support/fake_install.hpp"
 #include "support/message_of.hpp"
-#include "update/digest.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // splitCommandLine is CommandLineToArgvW; splitCommandLineByRules must split exactly as it does.
-#include "clients/command_line.hpp"
+#include "common/command_line.hpp"
 #include "common/text.hpp"
+#include "platform/command_line.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The install modes of the shipped exe, run as a user would after a download: they use the
 // prefix's own HKCU and local application data, so each test holds the OutsideWorldLock and puts
 // back what it found.
+#include "common/command_line.hpp"
 #include "common/text.hpp"
-#include "launch/launch_arguments.hpp"
+#include "platform/sha256.hpp"
 #include "support/prefix_install_state_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
-#include "update/digest.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/protocol_registration.hpp"
 

@@ -1,6 +1,6 @@
 // The Windows side of installing: registry writes read back exactly, the known folder, health
 // checks of real programs and the Install lock between threads.
-#include "launch/launch_arguments.hpp"
+#include "common/command_line.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"

@@ -1,4 +1,5 @@
 // launchProgram through CreateProcessW, starting the stand-in steam.exe, which records what it got.
+#include "common/command_line.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
 #include "outside/program_starter_win32.hpp"

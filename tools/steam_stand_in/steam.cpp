@@ -3,9 +3,9 @@
 // "-applaunch 570", as Steam starts the game, and watches it for a while so that the start record
 // shows a game that died in its start-up (tools/README.md).
 #include "../start_record/start_record_win32.hpp"
+#include "common/command_line.hpp"
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
-#include "launch/launch_arguments.hpp"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,4 @@
-#include "update/digest.hpp"
-
-#include "update/digest_backend.hpp"
+#include "platform/sha256.hpp"
 
 namespace quorvel {
 

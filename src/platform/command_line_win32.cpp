@@ -1,4 +1,4 @@
-#include "clients/command_line.hpp"
+#include "platform/command_line.hpp"
 
 #include "common/error.hpp"
 #include "common/scoped_handle_win32.hpp"
@@ -17,6 +17,13 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& text) {
     check(arguments != nullptr, kCommandLineSplitFailed);
     const ScopedLocalMemory owned(reinterpret_cast<HLOCAL>(arguments));
     return std::vector<std::wstring>(arguments, arguments + count);
+}
+
+std::vector<std::wstring> processArguments() {
+    // A parent can start this program with an empty command line: the split then gives one empty
+    // argument where CommandLineToArgvW alone gives the program's path. Only the arguments after
+    // the first are read (app/run.cpp), so both mean "no argument".
+    return splitCommandLine(GetCommandLineW());
 }
 
 }  // namespace quorvel

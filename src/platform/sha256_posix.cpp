@@ -1,4 +1,4 @@
-#include "update/digest_backend.hpp"
+#include "platform/sha256.hpp"
 
 #include "common/error.hpp"
 

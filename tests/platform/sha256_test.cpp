@@ -1,4 +1,4 @@
-#include "update/digest.hpp"
+#include "platform/sha256.hpp"
 
 #include <gtest/gtest.h>
 

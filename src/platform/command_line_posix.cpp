@@ -1,4 +1,6 @@
-#include "clients/command_line.hpp"
+#include "platform/command_line.hpp"
+
+#include "common/command_line.hpp"
 
 namespace quorvel {
 
