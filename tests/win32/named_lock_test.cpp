@@ -34,6 +34,10 @@ std::string lockOutcomeInOtherThread(NamedLocks& locks, const std::wstring& name
 TEST(NamedLocks, AHolderKeepsOthersOutUntilItsLockIsDestroyed) {
     Win32NamedLocks locks;
     const std::wstring name = lockName(L"held");
+    // A second helper's handle keeps the mutex in being after the lock's own handle is closed, so
+    // only a release lets the next one in.
+    const ScopedKernelHandle otherHandle(CreateMutexW(nullptr, FALSE, name.c_str()));
+    ASSERT_TRUE(otherHandle);
     std::optional<LockAttempt> held(locks.tryLock(name, 0));
     ASSERT_EQ(lockOutcome(*held), "held");
     EXPECT_EQ(lockOutcomeInOtherThread(locks, name, 200), "busy");
