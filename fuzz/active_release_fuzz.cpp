@@ -94,12 +94,12 @@ struct Processes final : quorvel::ChildProcesses {
         return std::make_unique<HealthyChild>();
     }
 };
-struct Mutex final : quorvel::NamedMutex {
-    quorvel::LockWait wait(std::uint32_t) override { return quorvel::LockWait::owned; }
-    void release() override {}
-};
-struct Mutexes final : quorvel::NamedMutexes {
-    std::unique_ptr<quorvel::NamedMutex> create(const std::wstring&) override { return std::make_unique<Mutex>(); }
+// Every lock is free.
+struct Holding final : quorvel::HeldLock::Holding {};
+struct Locks final : quorvel::NamedLocks {
+    quorvel::LockAttempt tryLock(const std::wstring&, std::uint32_t) override {
+        return quorvel::HeldLock(std::make_unique<Holding>());
+    }
 };
 struct FixedClock final : quorvel::Clock {
     double now() const override { return 1'800'000'000.0; }
@@ -134,12 +134,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Locations locations;
     Registry registry;
     Processes processes;
-    Mutexes mutexes;
+    Locks locks;
     const FixedClock clock;
     quorvel::testing::FakeHttpTransport transport;
     const quorvel::testing::FakeTickClock ticks;
     quorvel::InstallSystem system{locations, folders, files, registry,
-                                  processes, mutexes, clock, quorvel::UpdateAccess{transport, ticks}};
+                                  processes, locks,   clock, quorvel::UpdateAccess{transport, ticks}};
 
     // The newer build is chosen exactly when the file, no larger than a manifest, is read as its
     // Release.

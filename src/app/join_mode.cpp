@@ -64,20 +64,14 @@ void runJoinTask(const JoinTaskWorld& world, const std::string& ticket, std::fil
 
 void runJoinMode(const JoinModeSystem& system, const std::string& ticket, const std::wstring* link) {
     std::unique_ptr<JoinPlatform::Network> network = system.platform.startNetwork();
-    const std::unique_ptr<NamedMutex> lock = system.mutexes.create(kJoinLockName);
-    check(lock != nullptr, kJoinLockFailed);
-    const LockWait taken = lock->wait(0);
-    check(taken == LockWait::owned || taken == LockWait::abandoned, kJoinAlreadyRunning);
-
     std::filesystem::path switchTarget;
-    try {
+    {
+        // Held while the window lives; given back before the network stops and before a newer
+        // build, which takes it for the same join, is started.
+        const HeldLock lock = takeLock(system.locks, kJoinLockName, 0, kJoinLockFailed, kJoinAlreadyRunning);
         system.platform.runStatusWindow(
             [&](StatusSink& window) { runJoinTask(system.task, ticket, switchTarget, window); });
-    } catch (...) {
-        lock->release();
-        throw;
     }
-    lock->release();
     network.reset();
 
     if (switchTarget.empty()) return;

@@ -6,7 +6,7 @@
 #include "app/status_window.hpp"
 #include "launch/join_flow.hpp"
 #include "outside/program_starter.hpp"
-#include "update/install_lock.hpp"
+#include "platform/named_lock.hpp"
 #include "update/install_system.hpp"
 
 #include <filesystem>
@@ -59,7 +59,7 @@ public:
 // Everything the join mode reaches.
 struct JoinModeSystem {
     JoinPlatform& platform;
-    NamedMutexes& mutexes;    // the join lock
+    NamedLocks& locks;        // the join lock
     ProgramStarter& starter;  // the hand-over start
     JoinTaskWorld task;
 };

@@ -23,9 +23,9 @@
 #include "outside/steam_registry_win32.hpp"
 #include "outside/window_system_win32.hpp"
 #include "platform/command_line.hpp"
+#include "platform/named_lock_win32.hpp"
 #include "update/child_process_win32.hpp"
 #include "update/install_layout_win32.hpp"
-#include "update/install_lock_win32.hpp"
 #include "update/program_locations_win32.hpp"
 #include "update/registry_writer_win32.hpp"
 
@@ -68,12 +68,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvel::LocalInstallFiles installFiles;
     quorvel::Win32RegistryWriter registry;
     quorvel::Win32ChildProcesses children;
-    quorvel::Win32NamedMutexes mutexes;
+    quorvel::Win32NamedLocks locks;
     quorvel::SystemClock clock;
     quorvel::SystemTickClock ticks;
     quorvel::WinHttpTransport transport;
     quorvel::InstallSystem install{locations, folders, installFiles, registry,
-                                   children,  mutexes, clock,        {transport, ticks}};
+                                   children,  locks,   clock,        {transport, ticks}};
     quorvel::Win32WindowSystem windows;
     quorvel::SystemSleeper sleeper;
     quorvel::Win32ProgramStarter starter;

@@ -27,7 +27,7 @@ void ProductModes::registerTestProtocol() {
     runRegisterTestProtocol(install_.registry, locations_, desktop_);
 }
 void ProductModes::join(const std::string& ticket, const std::wstring* link) {
-    runJoinMode({join_.platform, install_.mutexes, join_.starter, {install_, join_.world}}, ticket, link);
+    runJoinMode({join_.platform, install_.locks, join_.starter, {install_, join_.world}}, ticket, link);
 }
 
 }  // namespace quorvel

@@ -3,10 +3,10 @@
 // the program entry (or a test) and handed down.
 
 #include "common/clock.hpp"
+#include "platform/named_lock.hpp"
 #include "update/child_process.hpp"
 #include "update/install_files.hpp"
 #include "update/install_layout.hpp"
-#include "update/install_lock.hpp"
 #include "update/program_locations.hpp"
 #include "update/registry_writer.hpp"
 #include "update/update_client.hpp"
@@ -19,7 +19,7 @@ struct InstallSystem {
     InstallFiles& files;
     RegistryWriter& registry;
     ChildProcesses& processes;  // the health checks
-    NamedMutexes& mutexes;      // the Install lock
+    NamedLocks& locks;          // the Install lock
     const Clock& clock;         // the update log's time
     UpdateAccess update;        // the update host, and the tick clock of its deadline and of log rotation
 };

@@ -1,27 +1,13 @@
 #include "update/prepare_launcher.hpp"
 
-#include "common/error.hpp"
 #include "platform/sha256.hpp"
 #include "update/activation.hpp"
 #include "update/update_client.hpp"
 
 #include <exception>
-#include <memory>
 
 namespace quorvel {
 namespace {
-
-// Holds the Install lock for its lifetime; releasing comes before the handle is closed.
-class HeldLock {
-public:
-    explicit HeldLock(NamedMutex& mutex) : mutex_(mutex) {}
-    ~HeldLock() { mutex_.release(); }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    NamedMutex& mutex_;
-};
 
 // active.json holds one Release in the same JSON form as the update manifest, so the manifest's
 // bound fits it with room to spare; anything larger is not ours and is not read into memory.
@@ -42,11 +28,8 @@ std::optional<Release> newerActiveRelease(InstallSystem& system) {
 }  // namespace
 
 std::filesystem::path prepareLauncher(InstallSystem& system, const ProgressCallback& progress, bool checkForUpdates) {
-    const std::unique_ptr<NamedMutex> lock = system.mutexes.create(kInstallLockName);
-    check(lock != nullptr, "无法创建更新锁");
-    const LockWait waited = lock->wait(kInstallLockWaitMs);
-    check(waited == LockWait::owned || waited == LockWait::abandoned, "另一个助手正在更新，请稍后重试");
-    const HeldLock held(*lock);
+    const HeldLock lock = takeLock(system.locks, kInstallLockName, kInstallLockWaitMs, "无法创建更新锁",
+                                   "另一个助手正在更新，请稍后重试");
 
     const std::string image = system.files.readExecutable(system.locations.modulePath());
     Release current{runningBuild(), image.size(), sha256Hex(image)};

@@ -22,7 +22,7 @@ TEST(InstallModes, WriteTheSelectedLauncherBesideTheExecutable) {
 
 TEST(InstallModes, AFailedInstallWritesNoResultFile) {
     testing::InstallWorld world;
-    world.mutexes.result = LockWait::timedOut;
+    world.locks.state = testing::LockState::heldElsewhere;
     EXPECT_EQ(testing::messageOf([&] { runInstall(world.system, false); }), "另一个助手正在更新，请稍后重试");
     EXPECT_FALSE(std::filesystem::exists(world.locations.module.parent_path() / "native-install-result.json"));
 }

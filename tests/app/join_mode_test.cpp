@@ -263,7 +263,7 @@ struct FakeJoinPlatform final : JoinPlatform {
 
 struct JoinMode : ::testing::Test, JoinWorlds {
     FakeJoinPlatform platform;
-    testing::FakeMutexes joinLock;
+    testing::FakeNamedLocks joinLock;
     testing::RecordingProgramStarter starter;
 
     std::string run(const std::string& ticket, const std::wstring* link) {
@@ -274,10 +274,10 @@ struct JoinMode : ::testing::Test, JoinWorlds {
 const std::vector<std::wstring> kLockTaken{std::wstring(L"create ") + kJoinLockName, L"wait 0", L"release", L"close"};
 
 TEST_F(JoinMode, TakesTheLockWithoutWaitingRunsTheWindowAndGivesEverythingBack) {
-    for (const LockWait wait : {LockWait::owned, LockWait::abandoned}) {
+    for (const testing::LockState state : {testing::LockState::free, testing::LockState::abandoned}) {
         FakeJoinPlatform fresh;
-        testing::FakeMutexes lock;
-        lock.result = wait;
+        testing::FakeNamedLocks lock;
+        lock.state = state;
         EXPECT_EQ(messageOf([&] { runJoinMode({fresh, lock, starter, task()}, "", nullptr); }), "(no failure)");
         EXPECT_EQ(lock.events, kLockTaken);
         EXPECT_EQ(fresh.events, (std::vector<std::string>{"network start", "window", "window gone", "network stop"}));
@@ -288,7 +288,7 @@ TEST_F(JoinMode, TakesTheLockWithoutWaitingRunsTheWindowAndGivesEverythingBack) 
 
 TEST_F(JoinMode, FailuresBeforeTheWindowUnwindWhatWasTaken) {
     EXPECT_EQ(messageOf([&] {
-                  joinLock.result = LockWait::timedOut;
+                  joinLock.state = testing::LockState::heldElsewhere;
                   runJoinMode({platform, joinLock, starter, task()}, FakeJoinWorld::kTicket, &kLink);
               }),
               kJoinAlreadyRunning);
@@ -297,7 +297,7 @@ TEST_F(JoinMode, FailuresBeforeTheWindowUnwindWhatWasTaken) {
     EXPECT_EQ(platform.events, (std::vector<std::string>{"network start", "network stop"}));
     EXPECT_TRUE(join.lobby.requests.empty());
 
-    testing::FakeMutexes failing;
+    testing::FakeNamedLocks failing;
     failing.createFails = true;
     FakeJoinPlatform other;
     EXPECT_EQ(messageOf([&] { runJoinMode({other, failing, starter, task()}, "", nullptr); }), kJoinLockFailed);
@@ -305,7 +305,7 @@ TEST_F(JoinMode, FailuresBeforeTheWindowUnwindWhatWasTaken) {
 
     FakeJoinPlatform noNetwork;
     noNetwork.networkFails = true;
-    testing::FakeMutexes untouched;
+    testing::FakeNamedLocks untouched;
     EXPECT_EQ(messageOf([&] {
                   runJoinMode({noNetwork, untouched, starter, task()}, "", nullptr);
               }),
@@ -314,7 +314,7 @@ TEST_F(JoinMode, FailuresBeforeTheWindowUnwindWhatWasTaken) {
 
     FakeJoinPlatform noWindow;
     noWindow.windowFails = true;
-    testing::FakeMutexes released;
+    testing::FakeNamedLocks released;
     EXPECT_EQ(messageOf([&] {
                   runJoinMode({noWindow, released, starter, task()}, "", nullptr);
               }),
@@ -332,17 +332,17 @@ TEST_F(JoinMode, HandsTheSameLinkOverToTheNewerBuild) {
     EXPECT_EQ(starter.starts[0].commandLine, buildCommandLine(install.versionExe(kNewer), {kLink}));
     EXPECT_EQ(joinLock.events, kLockTaken);
     // The newer build takes the lock for the same join: it is free, and the network stopped,
-    // before the start; only the handle is closed after it.
+    // before the start.
     EXPECT_EQ(platform.events,
               (std::vector<std::string>{"network start", "lock create Local\\TXQWebEntry", "lock wait 0", "window",
-                                        "window gone", "lock release", "network stop", "start", "lock close"}));
+                                        "window gone", "lock release", "lock close", "network stop", "start"}));
 }
 
 TEST(JoinModeHandOver, WithoutATicketTheNewerBuildStartsWithoutArguments) {
     JoinWorlds noTicket;
     noTicket.installNewerBuild();
     FakeJoinPlatform other;
-    testing::FakeMutexes lock;
+    testing::FakeNamedLocks lock;
     testing::RecordingProgramStarter started;
     EXPECT_EQ(messageOf([&] { runJoinMode({other, lock, started, noTicket.task()}, "", nullptr); }), "(no failure)");
     ASSERT_EQ(started.starts.size(), 1u);

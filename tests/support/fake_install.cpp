@@ -51,25 +51,6 @@ private:
     ChildScript script_;
 };
 
-class FakeMutex final : public NamedMutex {
-public:
-    explicit FakeMutex(FakeMutexes& owner) : owner_(owner) {}
-    ~FakeMutex() override { owner_.record(L"close"); }
-
-    LockWait wait(std::uint32_t milliseconds) override {
-        owner_.record(L"wait " + std::to_wstring(milliseconds));
-        owner_.held = owner_.result == LockWait::owned || owner_.result == LockWait::abandoned;
-        return owner_.result;
-    }
-    void release() override {
-        owner_.record(L"release");
-        owner_.held = false;
-    }
-
-private:
-    FakeMutexes& owner_;
-};
-
 }  // namespace
 
 bool StoppableFiles::exists(const std::filesystem::path& path) {
@@ -195,20 +176,9 @@ std::unique_ptr<ChildProcess> FakeChildProcesses::start(const ProgramStart& opti
     return std::make_unique<FakeChild>(*this, chosen);
 }
 
-std::unique_ptr<NamedMutex> FakeMutexes::create(const std::wstring& name) {
-    record(L"create " + name);
-    if (createFails) return nullptr;
-    return std::make_unique<FakeMutex>(*this);
-}
-
-void FakeMutexes::record(const std::wstring& event) {
-    events.push_back(event);
-    if (log != nullptr) log->push_back("lock " + toNarrow(event));
-}
-
 InstallWorld::InstallWorld()
     : system{locations, folders, files, registry,
-             processes, mutexes, clock, {transport, ticks, HttpHost{L"update.test", 443}}} {
+             processes, locks,   clock, {transport, ticks, HttpHost{L"update.test", 443}}} {
     locations.module = dir / "download" / "TXQNativeConnector.exe";
     folders.folder = dir / "local";
     std::filesystem::create_directories(*folders.folder);

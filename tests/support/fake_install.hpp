@@ -1,8 +1,9 @@
 #pragma once
-// Fakes of the install seams (known folder, registry, child processes, named mutex, stoppable file
-// system) and InstallWorld, which puts them together over a real temporary folder.
+// Fakes of the install seams (known folder, registry, child processes, stoppable file system) and
+// InstallWorld, which puts them together (with FakeNamedLocks) over a real temporary folder.
 
 #include "support/fake_http_transport.hpp"
+#include "support/fake_named_locks.hpp"
 #include "support/fakes.hpp"
 #include "support/temp_dir.hpp"
 #include "update/install_system.hpp"
@@ -116,17 +117,6 @@ struct FakeChildProcesses final : ChildProcesses {
     std::unique_ptr<ChildProcess> start(const ProgramStart& options) override;
 };
 
-struct FakeMutexes final : NamedMutexes {
-    bool createFails = false;
-    LockWait result = LockWait::owned;
-    std::vector<std::wstring> events;         // "create NAME", "wait MS", "release", "close"
-    std::vector<std::string>* log = nullptr;  // also gets "lock <event>" when set
-    bool held = false;
-
-    std::unique_ptr<NamedMutex> create(const std::wstring& name) override;
-    void record(const std::wstring& event);
-};
-
 // Every seam of InstallSystem as a fake over a temporary folder: the running exe in
 // <temp>/download, the local application data in <temp>/local.
 struct InstallWorld {
@@ -148,7 +138,7 @@ struct InstallWorld {
     StoppableFiles files{budget};
     FakeRegistry registry{budget};
     FakeChildProcesses processes;
-    FakeMutexes mutexes;
+    FakeNamedLocks locks;
     FakeClock clock;
     FakeHttpTransport transport;
     FakeTickClock ticks;

@@ -53,8 +53,8 @@ TEST_F(PrepareLauncher, FirstStartInstallsRegistersAndIsUpToDate) {
     EXPECT_EQ(world.requested, std::vector<std::wstring>{kUpdateManifestPath});  // nothing downloaded
     ASSERT_EQ(world.processes.starts.size(), 1u);
     EXPECT_EQ(world.processes.starts[0].program, world.versionExe(kRunning));
-    EXPECT_EQ(world.mutexes.events, (std::vector<std::wstring>{std::wstring(L"create ") + kInstallLockName,
-                                                               L"wait 10000", L"release", L"close"}));
+    EXPECT_EQ(world.locks.events, (std::vector<std::wstring>{std::wstring(L"create ") + kInstallLockName, L"wait 10000",
+                                                             L"release", L"close"}));
 }
 
 TEST_F(PrepareLauncher, WithoutCheckingNothingIsFetchedOrLoggedAndEachRunReactivates) {
@@ -217,38 +217,38 @@ TEST_F(PrepareLauncher, AnUpdateLogThatIsAFolderIsRaisedAfterTheInstallIsDone) {
     EXPECT_EQ(command(), commandFor(kRunning));
     EXPECT_EQ(active(), testing::releaseOf(kRunning, running));
     EXPECT_EQ(testing::readFile(log / "kept.txt"), "kept");
-    EXPECT_FALSE(world.mutexes.held);
+    EXPECT_FALSE(world.locks.held);
     // Without the update check nothing is logged, and the start goes ahead.
     EXPECT_EQ(prepare(false), world.versionExe(kRunning));
 }
 
 TEST_F(PrepareLauncher, TheInstallLockIsWaitedForAndAlwaysGivenBack) {
-    world.mutexes.createFails = true;
+    world.locks.createFails = true;
     EXPECT_EQ(messageOf([&] { prepare(true); }), "无法创建更新锁");
-    world.mutexes.createFails = false;
+    world.locks.createFails = false;
 
-    for (const LockWait refused : {LockWait::timedOut, LockWait::failed}) {
-        world.mutexes.events.clear();
-        world.mutexes.result = refused;
+    for (const testing::LockState refused : {testing::LockState::heldElsewhere, testing::LockState::waitFails}) {
+        world.locks.events.clear();
+        world.locks.state = refused;
         EXPECT_EQ(messageOf([&] { prepare(true); }), "另一个助手正在更新，请稍后重试");
-        EXPECT_EQ(world.mutexes.events,
+        EXPECT_EQ(world.locks.events,
                   (std::vector<std::wstring>{std::wstring(L"create ") + kInstallLockName, L"wait 10000", L"close"}));
     }
     EXPECT_FALSE(std::filesystem::exists(world.root()));
     EXPECT_TRUE(world.requested.empty());
 
     // A lock its owner left behind is taken at once.
-    world.mutexes.result = LockWait::abandoned;
+    world.locks.state = testing::LockState::abandoned;
     EXPECT_EQ(prepare(false), world.versionExe(kRunning));
-    EXPECT_FALSE(world.mutexes.held);
+    EXPECT_FALSE(world.locks.held);
 
     // A failure of the install itself is raised, after the lock is given back.
-    world.mutexes.result = LockWait::owned;
-    world.mutexes.events.clear();
+    world.locks.state = testing::LockState::free;
+    world.locks.events.clear();
     world.registry.refusedKeys.insert(kProtocolKey);
     EXPECT_EQ(messageOf([&] { prepare(true); }), "无法注册启动助手");
-    EXPECT_EQ(world.mutexes.events.back(), L"close");
-    EXPECT_FALSE(world.mutexes.held);
+    EXPECT_EQ(world.locks.events.back(), L"close");
+    EXPECT_FALSE(world.locks.held);
     EXPECT_TRUE(world.requested.empty());
 }
 

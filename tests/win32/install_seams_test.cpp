@@ -1,5 +1,5 @@
-// The Windows side of installing: registry writes read back exactly, the known folder, health
-// checks of real programs and the Install lock between threads.
+// The Windows side of installing: registry writes read back exactly, the known folder and health
+// checks of real programs.
 #include "common/command_line.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
@@ -9,7 +9,6 @@
 #include "update/activation.hpp"
 #include "update/child_process_win32.hpp"
 #include "update/install_layout_win32.hpp"
-#include "update/install_lock_win32.hpp"
 #include "update/program_locations_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
@@ -19,7 +18,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
-#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -146,27 +144,6 @@ TEST(HealthCheckOfPrograms, TheProductIsHealthyOthersAreNot) {
     const std::string record =
         std::filesystem::exists(dir / "record.txt") ? testing::readFile(dir / "record.txt") : std::string();
     EXPECT_EQ(record.find("exit"), std::string::npos) << record;
-}
-
-TEST(InstallLock, AHolderKeepsOthersOutUntilItReleases) {
-    Win32NamedMutexes mutexes;
-    const std::wstring name = L"Local\\QuorvelTestInstallLock-" + std::to_wstring(GetCurrentProcessId());
-    const auto waitInOtherThread = [&](std::uint32_t milliseconds) {
-        LockWait result = LockWait::failed;
-        std::thread other([&] {
-            const auto mutex = mutexes.create(name);
-            result = mutex->wait(milliseconds);
-            if (result == LockWait::owned) mutex->release();
-        });
-        other.join();
-        return result;
-    };
-    const auto held = mutexes.create(name);
-    ASSERT_NE(held, nullptr);
-    EXPECT_EQ(held->wait(0), LockWait::owned);
-    EXPECT_EQ(waitInOtherThread(200), LockWait::timedOut);
-    held->release();
-    EXPECT_EQ(waitInOtherThread(200), LockWait::owned);
 }
 
 }  // namespace

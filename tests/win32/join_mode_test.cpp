@@ -12,6 +12,7 @@
 #include "common/tick_clock.hpp"
 #include "launch/launch_arguments.hpp"
 #include "outside/program_starter_win32.hpp"
+#include "platform/named_lock_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_join_world.hpp"
 #include "support/message_of.hpp"
@@ -22,7 +23,6 @@
 #include "update/child_process_win32.hpp"
 #include "update/install_files.hpp"
 #include "update/install_layout_win32.hpp"
-#include "update/install_lock_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
 #include "update/release.hpp"
@@ -347,13 +347,13 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
     LocalInstallFiles files;
     Win32RegistryWriter registry;
     Win32ChildProcesses children;
-    Win32NamedMutexes mutexes;
+    Win32NamedLocks locks;
     SystemClock clock;
     SystemTickClock ticks;
     WinHttpTransport transport;
     // A closed local port: the update check fails at once and is only logged.
     InstallSystem install{locations, folders, files, registry,
-                          children,  mutexes, clock, {transport, ticks, HttpHost{L"127.0.0.1", 9}}};
+                          children,  locks,   clock, {transport, ticks, HttpHost{L"127.0.0.1", 9}}};
     testing::FakeJoinWorld join;
     NewerBuildVanishes platform(newerExe);
     Win32ProgramStarter starter;
@@ -361,7 +361,7 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
 
     EXPECT_EQ(
         testing::messageOf([&] {
-            runJoinMode({platform, mutexes, starter, {install, join.world()}}, testing::FakeJoinWorld::kTicket, &link);
+            runJoinMode({platform, locks, starter, {install, join.world()}}, testing::FakeJoinWorld::kTicket, &link);
         }),
         kLaunchFailed);
     const std::filesystem::path runningExe = state.root() / L"versions\\2026092001\\TXQNativeConnector.exe";

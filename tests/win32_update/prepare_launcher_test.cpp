@@ -4,12 +4,12 @@
 #include "build_config.hpp"
 #include "common/http_transport_win32.hpp"
 #include "common/text.hpp"
+#include "platform/named_lock_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_install.hpp"
 #include "support/lobby_simulator_win32.hpp"
 #include "support/windows_process_win32.hpp"
 #include "update/child_process_win32.hpp"
-#include "update/install_lock_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
 
@@ -24,10 +24,10 @@ namespace {
 
 // The Install lock under a name of this process's own, so that exe tests holding the real one in
 // the shared prefix do not keep these waiting.
-struct PrivateLock final : NamedMutexes {
-    Win32NamedMutexes real;
-    std::unique_ptr<NamedMutex> create(const std::wstring& name) override {
-        return real.create(name + L"-" + std::to_wstring(GetCurrentProcessId()));
+struct PrivateLock final : NamedLocks {
+    Win32NamedLocks real;
+    LockAttempt tryLock(const std::wstring& name, std::uint32_t timeoutMs) override {
+        return real.tryLock(name + L"-" + std::to_wstring(GetCurrentProcessId()), timeoutMs);
     }
 };
 
@@ -82,12 +82,12 @@ protected:
     LocalInstallFiles files;
     PrivateRegistry registry;
     Win32ChildProcesses children;
-    PrivateLock mutexes;
+    PrivateLock locks;
     SystemClock clock;
     SystemTickClock ticks;
     WinHttpTransport transport;
     InstallSystem system{locations, folders, files, registry,
-                         children,  mutexes, clock, {transport, ticks, simulator.host()}};
+                         children,  locks,   clock, {transport, ticks, simulator.host()}};
     std::string product;
     std::vector<std::wstring> shown;
     ProgressCallback progress = [this](const std::wstring& text) { shown.push_back(text); };
