@@ -3,9 +3,8 @@
 // launcher's place and the program start.
 
 #include "common/clock.hpp"
+#include "lobby/entry.hpp"
 #include "outside/program_starter.hpp"
-
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <string>
@@ -24,9 +23,10 @@ std::wstring quoteArgument(std::wstring_view text);
 // The program path and each argument quoted and joined by single spaces.
 std::wstring buildCommandLine(const std::filesystem::path& program, const std::vector<std::wstring>& arguments);
 
-// -applaunch 570 [-tools -addon <addon>] +connect <server>. Validates `entry` again against
-// `clock`, so an Entry that expired since fails with its message.
-std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock);
+// -applaunch 570 [-tools -addon <addon>] +connect <server>, from the lobby's answer kept in
+// `entry`, which is validated again against `clock`, so an Entry that expired since fails with
+// its message.
+std::vector<std::wstring> buildLaunchArguments(const Entry& entry, const Clock& clock);
 
 // steam.exe in the Steam folder, which must be a regular file (links followed); fails with
 // kSteamLauncherMissing, or the file-system error when its status cannot be read.
