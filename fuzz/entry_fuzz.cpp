@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (answer.is_discarded()) return 0;
     const FixedClock clock;
     try {
-        const std::string target = quorvel::validateEntry(answer, clock);
-        if (target != answer["serverSteamId"].get<std::string>()) std::abort();
-        quorvel::requireSameEntry(answer, answer, clock);
+        const quorvel::Entry entry = quorvel::validateEntry(answer, clock);
+        if (entry.serverSteamId != answer["serverSteamId"].get<std::string>() || entry.json != answer) std::abort();
+        quorvel::requireSameEntry(entry, answer, clock);
     } catch (const quorvel::UserError&) {
     }
     return 0;

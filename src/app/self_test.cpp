@@ -23,12 +23,11 @@ namespace quorvel {
 std::string ProgramOperations::parseJoinLink(std::wstring_view link) const {
     return quorvel::parseJoinLink(link);
 }
-std::string ProgramOperations::validateEntry(const nlohmann::json& entry, const Clock& clock) const {
-    return quorvel::validateEntry(entry, clock);
+Entry ProgramOperations::validateEntry(const nlohmann::json& answer, const Clock& clock) const {
+    return quorvel::validateEntry(answer, clock);
 }
-void ProgramOperations::requireSameEntry(const nlohmann::json& first, const nlohmann::json& second,
-                                         const Clock& clock) const {
-    quorvel::requireSameEntry(first, second, clock);
+Entry ProgramOperations::requireSameEntry(const Entry& first, const nlohmann::json& second, const Clock& clock) const {
+    return quorvel::requireSameEntry(first, second, clock);
 }
 std::string_view ProgramOperations::pinnedSteamClientDigest() const {
     return builtInSteamClientPin().digest;
@@ -36,8 +35,7 @@ std::string_view ProgramOperations::pinnedSteamClientDigest() const {
 void ProgramOperations::checkSteamClientDigest(std::string_view digest) const {
     quorvel::checkSteamClientDigest(digest);
 }
-std::vector<std::wstring> ProgramOperations::buildLaunchArguments(const nlohmann::json& entry,
-                                                                  const Clock& clock) const {
+std::vector<std::wstring> ProgramOperations::buildLaunchArguments(const Entry& entry, const Clock& clock) const {
     return quorvel::buildLaunchArguments(entry, clock);
 }
 bool ProgramOperations::hasArgument(const std::vector<std::wstring>& arguments, std::wstring_view token) const {
@@ -131,7 +129,8 @@ nlohmann::json entryVector(const Clock& clock) {
 
 void checkEntries(const SelfTestOperations& ops, const Clock& clock) {
     const nlohmann::json entry = entryVector(clock);
-    expect(ops.validateEntry(entry, clock) == "[A:1:123:45]");
+    const Entry read = ops.validateEntry(entry, clock);
+    expect(read.serverSteamId == "[A:1:123:45]");
     for (const char* server : {"[A:1:0:1]", "[A:1:4294967296:1]", "[A:1:1:1048576]", "[A:1:1:2];quit"}) {
         nlohmann::json changed = entry;
         changed["serverSteamId"] = server;
@@ -147,7 +146,7 @@ void checkEntries(const SelfTestOperations& ops, const Clock& clock) {
     expectFailure([&] { ops.validateEntry(expired, clock); });
     nlohmann::json other = entry;
     other["serverSteamId"] = "[A:1:222:45]";
-    expectFailure([&] { ops.requireSameEntry(entry, other, clock); });
+    expectFailure([&] { ops.requireSameEntry(read, other, clock); });
 }
 
 void checkSteamClientPin(const SelfTestOperations& ops) {
@@ -157,11 +156,11 @@ void checkSteamClientPin(const SelfTestOperations& ops) {
 
 void checkLaunchArguments(const SelfTestOperations& ops, const Clock& clock) {
     nlohmann::json entry = entryVector(clock);
-    expect(ops.buildLaunchArguments(entry, clock) ==
+    expect(ops.buildLaunchArguments(ops.validateEntry(entry, clock), clock) ==
            std::vector<std::wstring>{L"-applaunch", L"570", L"+connect", L"[A:1:123:45]"});
     entry["toolsMode"] = true;
     entry["addon"] = "dotatxq";
-    const std::vector<std::wstring> tools = ops.buildLaunchArguments(entry, clock);
+    const std::vector<std::wstring> tools = ops.buildLaunchArguments(ops.validateEntry(entry, clock), clock);
     expect(ops.argumentValue(tools, L"-addon") == L"dotatxq");
     expect(ops.hasArgument(tools, L"-tools"));
     expect(!ops.hasArgument(tools, L"-insecure") && !ops.hasArgument(tools, L"-console"));

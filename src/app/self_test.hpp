@@ -4,6 +4,7 @@
 
 #include "common/clock.hpp"
 #include "game/vpk_directory.hpp"
+#include "lobby/entry.hpp"
 #include "update/activation.hpp"
 #include "update/install_system.hpp"
 #include "update/release.hpp"
@@ -28,12 +29,11 @@ class SelfTestOperations {
 public:
     virtual ~SelfTestOperations() = default;
     virtual std::string parseJoinLink(std::wstring_view link) const = 0;
-    virtual std::string validateEntry(const nlohmann::json& entry, const Clock& clock) const = 0;
-    virtual void requireSameEntry(const nlohmann::json& first, const nlohmann::json& second,
-                                  const Clock& clock) const = 0;
+    virtual Entry validateEntry(const nlohmann::json& answer, const Clock& clock) const = 0;
+    virtual Entry requireSameEntry(const Entry& first, const nlohmann::json& second, const Clock& clock) const = 0;
     virtual std::string_view pinnedSteamClientDigest() const = 0;
     virtual void checkSteamClientDigest(std::string_view digest) const = 0;
-    virtual std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock) const = 0;
+    virtual std::vector<std::wstring> buildLaunchArguments(const Entry& entry, const Clock& clock) const = 0;
     virtual bool hasArgument(const std::vector<std::wstring>& arguments, std::wstring_view token) const = 0;
     virtual std::wstring argumentValue(const std::vector<std::wstring>& arguments, std::wstring_view token) const = 0;
     virtual void runCommitSequence(const std::function<void()>& prepare, const std::function<void()>& confirm,
@@ -58,11 +58,11 @@ public:
     explicit ProgramOperations(InstallSystem& install) : install_(install) {}
 
     std::string parseJoinLink(std::wstring_view link) const override;
-    std::string validateEntry(const nlohmann::json& entry, const Clock& clock) const override;
-    void requireSameEntry(const nlohmann::json& first, const nlohmann::json& second, const Clock& clock) const override;
+    Entry validateEntry(const nlohmann::json& answer, const Clock& clock) const override;
+    Entry requireSameEntry(const Entry& first, const nlohmann::json& second, const Clock& clock) const override;
     std::string_view pinnedSteamClientDigest() const override;
     void checkSteamClientDigest(std::string_view digest) const override;
-    std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock) const override;
+    std::vector<std::wstring> buildLaunchArguments(const Entry& entry, const Clock& clock) const override;
     bool hasArgument(const std::vector<std::wstring>& arguments, std::wstring_view token) const override;
     std::wstring argumentValue(const std::vector<std::wstring>& arguments, std::wstring_view token) const override;
     void runCommitSequence(const std::function<void()>& prepare, const std::function<void()>& confirm,

@@ -51,13 +51,11 @@ void verifyDotaClient(ProcessTable& processes, const DotaProcess& client, const 
     check(fileIdentity(std::filesystem::path(now.imagePath)) == fileIdentity(expected), kClientChanged);
 }
 
-bool matchesEntryMode(const DotaProcess& client, const nlohmann::json& entry) {
-    const bool wanted = entry.at("toolsMode").get<bool>();
-    if (hasArgument(client.arguments, kTools) != wanted) return false;
-    if (!wanted) return true;
+bool matchesEntryMode(const DotaProcess& client, const Entry& entry) {
+    if (hasArgument(client.arguments, kTools) != entry.toolsMode) return false;
+    if (!entry.toolsMode) return true;
     // An empty -addon value never equals an Entry's addon, which is never empty.
-    return lowerCopy(argumentValue(client.arguments, kAddon)) ==
-           lowerCopy(toWide(entry.at("addon").get<std::string>()));
+    return lowerCopy(argumentValue(client.arguments, kAddon)) == lowerCopy(toWide(entry.addon));
 }
 
 int consolePort(const DotaProcess& client) {

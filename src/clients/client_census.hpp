@@ -3,9 +3,8 @@
 // arguments say.
 
 #include "clients/process_info.hpp"
+#include "lobby/entry.hpp"
 #include "outside/process_table.hpp"
-
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <string>
@@ -36,7 +35,7 @@ std::vector<DotaProcess> findDotaClients(ProcessTable& processes);
 void verifyDotaClient(ProcessTable& processes, const DotaProcess& client, const std::filesystem::path& dotaRoot);
 
 // Whether the client runs in the mode the Entry asks for (`toolsMode`, and then `addon`).
-bool matchesEntryMode(const DotaProcess& client, const nlohmann::json& entry);
+bool matchesEntryMode(const DotaProcess& client, const Entry& entry);
 
 // The -vconport value (1024 to 65535), or kDefaultConsolePort without one; fails with
 // kConsolePortInvalid.

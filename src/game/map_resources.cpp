@@ -30,15 +30,12 @@ std::wstring volumeName(const std::wstring& base, std::uint16_t index) {
 
 }  // namespace
 
-void checkMapResources(const std::filesystem::path& dotaRoot, const nlohmann::json& entry, GameFiles& files) {
-    const std::string addon = entry.at("addon").get<std::string>();
-    const std::string map = entry.at("map").get<std::string>();
-    const bool tools = entry.at("toolsMode") == true;
-
+void checkMapResources(const std::filesystem::path& dotaRoot, const std::string& addon, const std::string& map,
+                       bool toolsMode, GameFiles& files) {
     std::filesystem::path packageFolder;
     std::wstring base;
     std::wstring directoryFile;
-    if (tools) {
+    if (toolsMode) {
         packageFolder = dotaRoot / "game/dota_addons" / toWide(addon);
         if (files.isRegularFile(packageFolder / "maps" / toWide(map + ".vpk"))) return;
         base = L"pak01";

@@ -40,12 +40,11 @@ public:
 
     // Entry, game files, account and census; returns the census.
     std::vector<DotaProcess> prepare() {
-        entry_ = requestEntry(world_.lobby, ticket_, L"context");
-        server_ = validateEntry(entry_, world_.clock);
+        entry_ = validateEntry(requestEntry(world_.lobby, ticket_, L"context"), world_.clock);
         reporter_.reportProgress("checking", kCheckingText);
         root_ = findDotaRoot(world_.registry, world_.files);
-        checkMapResources(root_, entry_, world_.files);
-        checkSteamAccount(world_.registry, steamId());
+        checkMapResources(root_, entry_.addon, entry_.map, entry_.toolsMode, world_.files);
+        checkSteamAccount(world_.registry, entry_.steamId);
         std::vector<DotaProcess> clients = census();
         check(clients.size() < 2, kSeveralClients);
         return clients;
@@ -87,9 +86,9 @@ private:
                               check(clients.size() == 1 && clients.front().pid == chosen_->pid,
                                     kClientChangedClickAgain);
                               verifyChosen();
-                              checkSteamAccount(world_.registry, steamId());
+                              checkSteamAccount(world_.registry, entry_.steamId);
                           },
-                          [&] { sendConnect(session, server_); }, committed_);
+                          [&] { sendConnect(session, entry_.serverSteamId); }, committed_);
         closeSteamEngine(session);
     }
 
@@ -122,7 +121,7 @@ private:
         runCommitSequence([&] { arguments = buildLaunchArguments(consume(), world_.clock); },
                           [&] {
                               check(census().empty(), kDotaJustStarted);
-                              checkSteamAccount(world_.registry, steamId());
+                              checkSteamAccount(world_.registry, entry_.steamId);
                           },
                           [&] { launchProgram(world_.starter, launcher, arguments); }, committed_);
         waitForLaunchedClient();
@@ -139,7 +138,8 @@ private:
             }
             chosen_ = clients.front();
             verifyChosen();
-            check(matchesEntryMode(*chosen_, entry_) && argumentValue(chosen_->arguments, kConnect) == toWide(server_),
+            check(matchesEntryMode(*chosen_, entry_) &&
+                      argumentValue(chosen_->arguments, kConnect) == toWide(entry_.serverSteamId),
                   kLaunchUnconfirmed);
             check(!hasArgument(chosen_->arguments, kInsecure), kInsecureStillSet);
             return;
@@ -148,11 +148,7 @@ private:
     }
 
     // Consumes the Ticket; the answer must describe the same connection.
-    nlohmann::json consume() {
-        nlohmann::json consumed = requestEntry(world_.lobby, ticket_, L"consume");
-        requireSameEntry(entry_, consumed, world_.clock);
-        return consumed;
-    }
+    Entry consume() { return requireSameEntry(entry_, requestEntry(world_.lobby, ticket_, L"consume"), world_.clock); }
 
     void requireSameEntryAgain() {
         requireSameEntry(entry_, requestEntry(world_.lobby, ticket_, L"context"), world_.clock);
@@ -176,13 +172,11 @@ private:
 
     std::vector<DotaProcess> census() { return findDotaClients(world_.processes); }
     void verifyChosen() { verifyDotaClient(world_.processes, *chosen_, root_); }
-    std::string steamId() const { return entry_.at("steamId").get<std::string>(); }
 
     const JoinWorld& world_;
     const std::string& ticket_;
     ProgressReporter reporter_;
-    nlohmann::json entry_;
-    std::string server_;
+    Entry entry_;
     std::filesystem::path root_;
     std::optional<DotaProcess> chosen_;
     bool committed_ = false;

@@ -7,13 +7,13 @@
 
 namespace quorvel {
 
-std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock) {
-    const std::string server = validateEntry(entry, clock);
+std::vector<std::wstring> buildLaunchArguments(const Entry& entry, const Clock& clock) {
+    const Entry checked = validateEntry(entry.json, clock);
     std::vector<std::wstring> arguments{L"-applaunch", L"570"};
-    if (entry.at("toolsMode") == true) {
-        arguments.insert(arguments.end(), {L"-tools", L"-addon", toWide(entry.at("addon").get<std::string>())});
+    if (checked.toolsMode) {
+        arguments.insert(arguments.end(), {L"-tools", L"-addon", toWide(checked.addon)});
     }
-    arguments.insert(arguments.end(), {L"+connect", toWide(server)});
+    arguments.insert(arguments.end(), {L"+connect", toWide(checked.serverSteamId)});
     return arguments;
 }
 

@@ -3,9 +3,8 @@
 // start (the command line quoted by common/command_line.hpp).
 
 #include "common/clock.hpp"
+#include "lobby/entry.hpp"
 #include "outside/program_starter.hpp"
-
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <string>
@@ -16,9 +15,10 @@ namespace quorvel {
 inline constexpr const char* kSteamLauncherMissing = "Steam 启动程序不存在";
 inline constexpr const char* kLaunchFailed = "无法通过 Steam 启动 Dota";
 
-// -applaunch 570 [-tools -addon <addon>] +connect <server>. Validates `entry` again against
-// `clock`, so an Entry that expired since fails with its message.
-std::vector<std::wstring> buildLaunchArguments(const nlohmann::json& entry, const Clock& clock);
+// -applaunch 570 [-tools -addon <addon>] +connect <server>, from the lobby's answer kept in
+// `entry`, which is validated again against `clock`, so an Entry that expired since fails with
+// its message.
+std::vector<std::wstring> buildLaunchArguments(const Entry& entry, const Clock& clock);
 
 // steam.exe in the Steam folder, which must be a regular file (links followed); fails with
 // kSteamLauncherMissing, or the file-system error when its status cannot be read.

@@ -8,6 +8,16 @@
 namespace quorvel {
 namespace {
 
+// The members of the lobby's answer.
+constexpr const char* kExpiresAt = "expiresAt";
+constexpr const char* kRoomId = "roomId";
+constexpr const char* kSteamId = "steamId";
+constexpr const char* kServerSteamId = "serverSteamId";
+constexpr const char* kAddon = "addon";
+constexpr const char* kMap = "map";
+constexpr const char* kConnectionType = "connectionType";
+constexpr const char* kToolsMode = "toolsMode";
+
 constexpr double kMaxLifetimeSeconds = 60.0;
 constexpr std::uint64_t kMaxAccount = 0xFFFFFFFFULL;
 constexpr std::uint64_t kMaxInstance = 0xFFFFFULL;
@@ -25,41 +35,48 @@ std::uint64_t decimal(const std::string& digits) {
 
 }  // namespace
 
-std::string validateEntry(const nlohmann::json& answer, const Clock& clock) {
+Entry validateEntry(const nlohmann::json& answer, const Clock& clock) {
     static const std::regex room("[a-f0-9]{12}");
     static const std::regex steamId("7656119[0-9]{10}");
     static const std::regex name("[A-Za-z0-9_]{1,100}");
     static const std::regex server(R"(\[A:1:([0-9]{1,10}):([0-9]{1,10})\])");
 
-    check(answer.is_object() && answer.contains("expiresAt") && answer["expiresAt"].is_number(), "连接信息不完整");
+    check(answer.is_object() && answer.contains(kExpiresAt) && answer[kExpiresAt].is_number(), "连接信息不完整");
 
-    const double expiresAt = answer["expiresAt"].get<double>();
+    const double expiresAt = answer[kExpiresAt].get<double>();
     const double now = clock.now();
     check(now < expiresAt && expiresAt <= now + kMaxLifetimeSeconds, "连接信息已过期，请回大厅重新点击");
 
-    for (const char* key : {"roomId", "steamId", "serverSteamId", "addon", "map", "connectionType"}) {
+    for (const char* key : {kRoomId, kSteamId, kServerSteamId, kAddon, kMap, kConnectionType}) {
         check(answer.contains(key) && answer[key].is_string(), "连接字段无效");
     }
-    check(answer.contains("toolsMode") && answer["toolsMode"].is_boolean(), "客户端模式无效");
+    check(answer.contains(kToolsMode) && answer[kToolsMode].is_boolean(), "客户端模式无效");
 
-    check(matches(answer["roomId"], room) && matches(answer["steamId"], steamId), "房间或玩家标识无效");
-    check(matches(answer["addon"], name) && matches(answer["map"], name), "地图参数无效");
-    check(answer["connectionType"].get_ref<const std::string&>() == "steam", "此试验版仅支持大厅的 Steam 连接地址");
+    check(matches(answer[kRoomId], room) && matches(answer[kSteamId], steamId), "房间或玩家标识无效");
+    check(matches(answer[kAddon], name) && matches(answer[kMap], name), "地图参数无效");
+    check(answer[kConnectionType].get_ref<const std::string&>() == "steam", "此试验版仅支持大厅的 Steam 连接地址");
 
-    const std::string& target = answer["serverSteamId"].get_ref<const std::string&>();
+    const std::string& target = answer[kServerSteamId].get_ref<const std::string&>();
     std::smatch parts;
     check(std::regex_match(target, parts, server), "服务器地址无效");
     const std::uint64_t account = decimal(parts[1].str());
     const std::uint64_t instance = decimal(parts[2].str());
     check(account >= 1 && account <= kMaxAccount && instance >= 1 && instance <= kMaxInstance, "服务器地址超出范围");
-    return target;
+
+    return Entry{.serverSteamId = target,
+                 .steamId = answer[kSteamId].get<std::string>(),
+                 .addon = answer[kAddon].get<std::string>(),
+                 .map = answer[kMap].get<std::string>(),
+                 .toolsMode = answer[kToolsMode].get<bool>(),
+                 .json = answer};
 }
 
-void requireSameEntry(const nlohmann::json& first, const nlohmann::json& second, const Clock& clock) {
-    validateEntry(second, clock);
-    for (const char* key : {"roomId", "steamId", "connectionType", "serverSteamId", "addon", "map", "toolsMode"}) {
-        check(first.at(key) == second.at(key), "房间连接信息已变化，请重新点击启动游戏");
+Entry requireSameEntry(const Entry& first, const nlohmann::json& second, const Clock& clock) {
+    Entry entry = validateEntry(second, clock);
+    for (const char* key : {kRoomId, kSteamId, kConnectionType, kServerSteamId, kAddon, kMap, kToolsMode}) {
+        check(first.json.at(key) == entry.json.at(key), "房间连接信息已变化，请重新点击启动游戏");
     }
+    return entry;
 }
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #include "clients/client_census.hpp"
 #include "support/fake_process_table.hpp"
+#include "support/fakes.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 
@@ -109,6 +110,17 @@ TEST(ConsolePort, ReadsOneToFiveDigitsInRange) {
     }
 }
 
+// The Entry a lobby answer makes with `members` put over otherwise well-formed ones.
+Entry entryWith(const nlohmann::json& members) {
+    const testing::FakeClock clock;
+    nlohmann::json answer = {{"expiresAt", clock.time + 30},   {"roomId", "abcdef123456"},
+                             {"steamId", "76561198000000001"}, {"serverSteamId", "[A:1:123:45]"},
+                             {"addon", "3123456789"},          {"map", "brellowick"},
+                             {"connectionType", "steam"},      {"toolsMode", false}};
+    answer.update(members);
+    return validateEntry(answer, clock);
+}
+
 TEST(MatchesEntryMode, ComparesToolsModeAndThenTheAddon) {
     const nlohmann::json plain = {{"toolsMode", false}, {"addon", "MyMap"}};
     const nlohmann::json tools = {{"toolsMode", true}, {"addon", "MyMap"}};
@@ -136,7 +148,7 @@ TEST(MatchesEntryMode, ComparesToolsModeAndThenTheAddon) {
         {{L"dota2.exe", L"-tools", L"-addon", L"KArena"}, karena, true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(matchesEntryMode(withArguments(c.arguments), c.entry), c.expected)
+        EXPECT_EQ(matchesEntryMode(withArguments(c.arguments), entryWith(c.entry)), c.expected)
             << ::testing::PrintToString(c.arguments) << " " << c.entry.dump();
     }
 }

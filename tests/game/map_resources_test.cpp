@@ -35,12 +35,19 @@ protected:
     const fs::path addonFolder = dotaRoot / "game" / "dota_addons" / "dotatxq";
     const fs::path workshopFolder = dir / "steamapps" / "workshop" / "content" / "570" / "3141592653";
 
-    static nlohmann::json entry(const std::string& addon, bool tools, const std::string& map = "brellowick") {
-        return {{"addon", addon}, {"map", map}, {"toolsMode", tools}};
+    // The members of an Entry that name its map.
+    struct MapOfEntry {
+        std::string addon;
+        bool tools;
+        std::string map;
+    };
+
+    static MapOfEntry entry(const std::string& addon, bool tools, const std::string& map = "brellowick") {
+        return {addon, tools, map};
     }
 
-    std::string outcome(const nlohmann::json& entry) {
-        return testing::messageOf([&] { checkMapResources(dotaRoot, entry, files); });
+    std::string outcome(const MapOfEntry& entry) {
+        return testing::messageOf([&] { checkMapResources(dotaRoot, entry.addon, entry.map, entry.tools, files); });
     }
 };
 

@@ -30,15 +30,15 @@ protected:
 };
 
 TEST_F(LaunchArgumentsTest, BuildsTheListForEachMode) {
-    EXPECT_EQ(buildLaunchArguments(entry(false), clock),
+    EXPECT_EQ(buildLaunchArguments(validateEntry(entry(false), clock), clock),
               (Strings{L"-applaunch", L"570", L"+connect", L"[A:1:123:45]"}));
     // The addon goes as the lobby wrote it, letter case kept.
-    EXPECT_EQ(buildLaunchArguments(entry(true), clock),
+    EXPECT_EQ(buildLaunchArguments(validateEntry(entry(true), clock), clock),
               (Strings{L"-applaunch", L"570", L"-tools", L"-addon", L"dotaTXQ", L"+connect", L"[A:1:123:45]"}));
 }
 
 TEST_F(LaunchArgumentsTest, AnEntryThatExpiredSinceFailsWithItsMessage) {
-    const json answer = entry(true);
+    const Entry answer = validateEntry(entry(true), clock);
     clock.time += 31;
     EXPECT_EQ(messageOf([&] { buildLaunchArguments(answer, clock); }), "连接信息已过期，请回大厅重新点击");
 }

@@ -27,7 +27,7 @@ protected:
 };
 
 TEST_F(EntryTest, AcceptsAWellFormedAnswerAndReturnsTheTarget) {
-    EXPECT_EQ(validateEntry(wellFormed(), clock), "[A:1:123:45]");
+    EXPECT_EQ(validateEntry(wellFormed(), clock).serverSteamId, "[A:1:123:45]");
 
     json edges = wellFormed();
     edges["expiresAt"] = clock.time + 60;  // the far bound is inclusive
@@ -35,12 +35,26 @@ TEST_F(EntryTest, AcceptsAWellFormedAnswerAndReturnsTheTarget) {
     edges["addon"] = std::string(100, 'z');
     edges["map"] = "A_b9";
     edges["toolsMode"] = true;
-    EXPECT_EQ(validateEntry(edges, clock), "[A:1:4294967295:1048575]");
+    EXPECT_EQ(validateEntry(edges, clock).serverSteamId, "[A:1:4294967295:1048575]");
 
     json padded = wellFormed();
     padded["serverSteamId"] = "[A:1:0000000001:0000000001]";  // leading zeros are digits like any other
     padded["expiresAt"] = static_cast<std::uint64_t>(clock.time) + 1;
-    EXPECT_EQ(validateEntry(padded, clock), "[A:1:0000000001:0000000001]");
+    EXPECT_EQ(validateEntry(padded, clock).serverSteamId, "[A:1:0000000001:0000000001]");
+}
+
+TEST_F(EntryTest, ReadsTheMembersTheJoinUsesAndKeepsTheAnswer) {
+    json answer = wellFormed();
+    answer["addon"] = "dotatxq";
+    answer["toolsMode"] = true;
+    const Entry entry = validateEntry(answer, clock);
+    EXPECT_EQ(entry.serverSteamId, "[A:1:123:45]");
+    EXPECT_EQ(entry.steamId, "76561198000000001");
+    EXPECT_EQ(entry.addon, "dotatxq");
+    EXPECT_EQ(entry.map, "brellowick");
+    EXPECT_TRUE(entry.toolsMode);
+    EXPECT_EQ(entry.json, answer);
+    EXPECT_FALSE(validateEntry(wellFormed(), clock).toolsMode);
 }
 
 TEST_F(EntryTest, EachRuleFailsWithItsMessage) {
@@ -120,7 +134,7 @@ TEST_F(EntryTest, EarlierRulesDecideWhenSeveralThingsAreWrong) {
 }
 
 TEST_F(EntryTest, SameEntryIgnoresOnlyExpiryAndExtraMembers) {
-    const json first = wellFormed();
+    const Entry first = validateEntry(wellFormed(), clock);
     json later = wellFormed();
     later["expiresAt"] = clock.time + 45.5;
     later["extra"] = "changed";
@@ -149,7 +163,7 @@ TEST_F(EntryTest, SameEntryIgnoresOnlyExpiryAndExtraMembers) {
 }
 
 TEST_F(EntryTest, SameEntryValidatesTheSecondAnswerFirst) {
-    const json first = wellFormed();
+    const Entry first = validateEntry(wellFormed(), clock);
     json expired = wellFormed();
     expired["expiresAt"] = clock.time - 0.5;
     expired["serverSteamId"] = "[A:1:222:45]";
