@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/http_transport.hpp"
-#include "common/tick_clock.hpp"
+#include "support/fake_clocks.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -49,11 +49,6 @@ struct FakeHttpTransport final : HttpTransport {
     }
     void opened(const char* what);
     void closed(const char* what);
-};
-
-struct FakeTickClock final : TickClock {
-    std::uint64_t now = 5'000'000;
-    std::uint64_t milliseconds() const override { return now; }
 };
 
 }  // namespace quorvel::testing

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/desktop.hpp"
-#include "common/clock.hpp"
 #include "common/error.hpp"
+#include "support/fake_clocks.hpp"
 #include "update/program_locations.hpp"
 
 #include <filesystem>
@@ -10,11 +10,6 @@
 #include <vector>
 
 namespace quorvel::testing {
-
-struct FakeClock final : Clock {
-    double time = 1'800'000'000.0;
-    double now() const override { return time; }
-};
 
 struct FakeLocations final : ProgramLocations {
     std::filesystem::path module;
