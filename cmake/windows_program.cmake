@@ -1,0 +1,22 @@
+# quorvel_windows_program(NAME SOURCES... [LIBRARIES lib...] [OUTPUT_DIRECTORY dir] [OUTPUT_NAME name]
+#                         [EXCLUDE_FROM_ALL])
+# A Windows GUI program of this tree: wide-character entry (wWinMain), stripped, with the Windows
+# headers as the product uses them and src/ on the include path.
+function(quorvel_windows_program name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "EXCLUDE_FROM_ALL" "OUTPUT_DIRECTORY;OUTPUT_NAME" "LIBRARIES")
+  set(exclude)
+  if(arg_EXCLUDE_FROM_ALL)
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+  add_executable(${name} WIN32 ${exclude} ${arg_UNPARSED_ARGUMENTS})
+  target_compile_definitions(${name} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_options(${name} PRIVATE -municode -s)
+  target_link_libraries(${name} PRIVATE ${arg_LIBRARIES})
+  if(arg_OUTPUT_DIRECTORY)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${arg_OUTPUT_DIRECTORY})
+  endif()
+  if(arg_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${arg_OUTPUT_NAME})
+  endif()
+endfunction()
