@@ -19,29 +19,10 @@ const RunOption* selectedOption(const Arguments& args) {
     return nullptr;
 }
 
-void runMode(RunMode mode, RunModes& modes) {
-    switch (mode) {
-        case RunMode::healthCheck:
-            return modes.healthCheck();
-        case RunMode::installOnly:
-            return modes.prepare(false);
-        case RunMode::updateOnly:
-            return modes.prepare(true);
-        case RunMode::selfTest:
-            return modes.selfTest();
-        case RunMode::steamCheck:
-            return modes.steamCheck();
-        case RunMode::inspect:
-            return modes.inspect();
-        case RunMode::registerTestProtocol:
-            return modes.registerTestProtocol();
-    }
-}
-
 }  // namespace
 
 void run(const Arguments& args, RunModes& modes) {
-    if (const RunOption* option = selectedOption(args)) return runMode(option->mode, modes);
+    if (const RunOption* option = selectedOption(args)) return option->start(modes);
     check(args.size() <= 2, "只接受一个大厅连接链接");
     if (args.size() == 2) {
         const std::string ticket = parseJoinLink(args[1]);

@@ -10,26 +10,6 @@
 
 namespace quorvel {
 
-// The run modes that an option selects (element 1 of an argument list of exactly two elements).
-enum class RunMode { healthCheck, installOnly, updateOnly, selfTest, steamCheck, inspect, registerTestProtocol };
-
-struct RunOption {
-    std::wstring_view text;  // matched exactly, letter case included
-    RunMode mode;
-    bool reportsToErrorFile;  // a failure goes to "native-check-error.json", never to a message box
-};
-
-// Every option, in the order `run` compares them.
-inline constexpr RunOption kRunOptions[] = {
-    {L"--health-check", RunMode::healthCheck, true},
-    {L"--install-only", RunMode::installOnly, true},
-    {L"--update-only", RunMode::updateOnly, true},
-    {L"--self-test", RunMode::selfTest, true},
-    {L"--steam-check", RunMode::steamCheck, true},
-    {L"--inspect", RunMode::inspect, true},
-    {L"--register-test-protocol", RunMode::registerTestProtocol, false},
-};
-
 // What each run mode does. The program entry supplies the product's modes; tests supply others.
 class RunModes {
 public:
@@ -43,6 +23,24 @@ public:
     // `link` is element 1 of the argument list, or null when the program got no argument; the
     // Ticket is then empty.
     virtual void join(const std::string& ticket, const std::wstring* link) = 0;
+};
+
+// Every option and the run mode it selects (element 1 of an argument list of exactly two
+// elements), in the order `run` compares them. A new run mode is one row here and its method in
+// RunModes.
+struct RunOption {
+    std::wstring_view text;  // matched exactly, letter case included
+    void (*start)(RunModes& modes);
+    bool reportsToErrorFile;  // a failure goes to "native-check-error.json", never to a message box
+};
+inline constexpr RunOption kRunOptions[] = {
+    {L"--health-check", [](RunModes& modes) { modes.healthCheck(); }, true},
+    {L"--install-only", [](RunModes& modes) { modes.prepare(false); }, true},
+    {L"--update-only", [](RunModes& modes) { modes.prepare(true); }, true},
+    {L"--self-test", [](RunModes& modes) { modes.selfTest(); }, true},
+    {L"--steam-check", [](RunModes& modes) { modes.steamCheck(); }, true},
+    {L"--inspect", [](RunModes& modes) { modes.inspect(); }, true},
+    {L"--register-test-protocol", [](RunModes& modes) { modes.registerTestProtocol(); }, false},
 };
 
 using Arguments = std::vector<std::wstring>;
