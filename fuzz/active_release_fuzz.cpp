@@ -84,15 +84,16 @@ struct Registry final : quorvel::RegistryWriter {
     std::unique_ptr<quorvel::RegistryKey> createKey(const std::wstring&) override { return std::make_unique<Key>(); }
 };
 // Every health check passes at once.
-struct HealthyChild final : quorvel::ChildProcess {
+struct HealthyChild final : quorvel::Process {
     bool waitForExit(std::uint32_t) override { return true; }
-    void terminate(std::uint32_t) override {}
+    bool terminate(std::uint32_t) override { return true; }
     std::optional<std::uint32_t> exitCode() override { return 0; }
 };
-struct Processes final : quorvel::ChildProcesses {
-    std::unique_ptr<quorvel::ChildProcess> start(const quorvel::ProgramStart&) override {
+struct Processes final : quorvel::Processes {
+    std::unique_ptr<quorvel::Process> start(const quorvel::ProgramStart&) override {
         return std::make_unique<HealthyChild>();
     }
+    std::unique_ptr<quorvel::Process> open(std::uint32_t) override { return nullptr; }
 };
 // Every lock is free.
 struct Holding final : quorvel::HeldLock::Holding {};

@@ -3,8 +3,8 @@
 
 #include "clients/process_info.hpp"
 #include "outside/game_files.hpp"
-#include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/process_table.hpp"
 #include "update/program_locations.hpp"
 
 #include <nlohmann/json.hpp>

@@ -5,8 +5,8 @@
 
 #include "app/status_window.hpp"
 #include "launch/join_flow.hpp"
-#include "outside/program_starter.hpp"
 #include "platform/named_lock.hpp"
+#include "platform/process.hpp"
 #include "update/install_system.hpp"
 
 #include <filesystem>
@@ -60,7 +60,7 @@ public:
 struct JoinModeSystem {
     JoinPlatform& platform;
     NamedLocks& locks;        // the join lock
-    ProgramStarter& starter;  // the hand-over start
+    Processes& starter;  // the hand-over start
     JoinTaskWorld task;
 };
 

@@ -16,15 +16,13 @@
 #include "outside/local_game_files.hpp"
 #include "outside/locked_file_win32.hpp"
 #include "outside/module_loader_win32.hpp"
-#include "outside/process_environment_win32.hpp"
-#include "outside/process_table_win32.hpp"
-#include "outside/process_waiter_win32.hpp"
-#include "outside/program_starter_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
 #include "outside/window_system_win32.hpp"
 #include "platform/command_line.hpp"
 #include "platform/named_lock_win32.hpp"
-#include "update/child_process_win32.hpp"
+#include "platform/process_environment_win32.hpp"
+#include "platform/process_table_win32.hpp"
+#include "platform/process_win32.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/program_locations_win32.hpp"
 #include "update/registry_writer_win32.hpp"
@@ -59,6 +57,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
     quorvel::Win32ModuleLoader modules;
+    quorvel::Win32Processes programs;
     quorvel::Win32ProcessTable processes(quorvel::config::kWineCommandLines
                                              ? quorvel::CommandLineReader::environmentBlockFallback
                                              : quorvel::CommandLineReader::commandLineInformation);
@@ -67,23 +66,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvel::Win32KnownFolders folders;
     quorvel::LocalInstallFiles installFiles;
     quorvel::Win32RegistryWriter registry;
-    quorvel::Win32ChildProcesses children;
     quorvel::Win32NamedLocks locks;
     quorvel::SystemClock clock;
     quorvel::SystemTickClock ticks;
     quorvel::WinHttpTransport transport;
     quorvel::InstallSystem install{locations, folders, installFiles, registry,
-                                   children,  locks,   clock,        {transport, ticks}};
+                                   programs,  locks,   clock,        {transport, ticks}};
     quorvel::Win32WindowSystem windows;
     quorvel::SystemSleeper sleeper;
-    quorvel::Win32ProgramStarter starter;
-    quorvel::Win32ProcessWaiter exits;
     const quorvel::LobbyAccess lobby{transport, ticks};
     const quorvel::JoinWorld joinWorld{
         lobby,   clock,   steamRegistry, gameFiles,           processes,
-        windows, sleeper, starter,       outside.steamEngine, quorvel::builtInSteamClientPin(),
-        exits};
+        windows, sleeper, programs,      outside.steamEngine, quorvel::builtInSteamClientPin(),
+        programs};
     quorvel::Win32JoinPlatform joinPlatform(instance);
-    quorvel::ProductModes modes(locations, desktop, outside, install, {joinPlatform, starter, joinWorld});
+    quorvel::ProductModes modes(locations, desktop, outside, install, {joinPlatform, programs, joinWorld});
     return quorvel::runProgram(args, modes, locations, desktop);
 }

@@ -6,8 +6,8 @@
 #include "app/run.hpp"
 #include "launch/steam_engine.hpp"
 #include "outside/game_files.hpp"
-#include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/process_table.hpp"
 #include "update/install_system.hpp"
 #include "update/program_locations.hpp"
 
@@ -25,7 +25,7 @@ struct OutsideWorld {
 // newer build, and the world of the join itself.
 struct JoinParts {
     JoinPlatform& platform;
-    ProgramStarter& starter;
+    Processes& starter;
     const JoinWorld& world;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // Reading one process: executable, creation time and launch arguments.
 
-#include "outside/process_table.hpp"
+#include "platform/process_table.hpp"
 
 #include <cstdint>
 #include <string>

@@ -100,7 +100,7 @@ private:
         const std::vector<WindowHandle> windows = findDotaWindows(world_.windows, chosen_->pid);
         check(!windows.empty(), kNoDotaWindow);
         {
-            const std::unique_ptr<WaitableProcess> process = world_.exits.open(chosen_->pid);
+            const std::unique_ptr<Process> process = world_.exits.open(chosen_->pid);
             check(process != nullptr, kProcessChanged);
             // Verified again now that the handle pins the process, so that what is closed and
             // waited for is the client that was checked.

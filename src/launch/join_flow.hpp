@@ -9,11 +9,10 @@
 #include "launch/steam_engine.hpp"
 #include "lobby/lobby_client.hpp"
 #include "outside/game_files.hpp"
-#include "outside/process_table.hpp"
-#include "outside/process_waiter.hpp"
-#include "outside/program_starter.hpp"
 #include "outside/steam_registry.hpp"
 #include "outside/window_system.hpp"
+#include "platform/process.hpp"
+#include "platform/process_table.hpp"
 
 #include <cstdint>
 #include <string>
@@ -48,10 +47,10 @@ struct JoinWorld {
     ProcessTable& processes;            // census and re-verification of clients
     WindowSystem& windows;              // Dota's window: closing and raising it
     Sleeper& sleeper;                   // pauses while waiting for a launched client and its window
-    ProgramStarter& starter;            // steam.exe
+    Processes& starter;                 // steam.exe
     const SteamEngineAccess& engine;    // the silent connect
     const SteamClientPin& steamClient;  // the library build the silent connect accepts
-    ProcessWaiter& exits;               // waiting for a closed client to end
+    Processes& exits;                   // waiting for a closed client to end
 };
 
 // Fetches and validates the Entry for `ticket`, checks Dota, the map and the account, and

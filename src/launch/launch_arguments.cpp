@@ -23,10 +23,10 @@ std::filesystem::path findSteamLauncher(const std::filesystem::path& steamFolder
     return launcher;
 }
 
-void launchProgram(ProgramStarter& starter, const std::filesystem::path& program,
+void launchProgram(Processes& processes, const std::filesystem::path& program,
                    const std::vector<std::wstring>& arguments) {
     const ProgramStart options{program, buildCommandLine(program, arguments), program.parent_path()};
-    check(starter.start(options), kLaunchFailed);
+    check(processes.start(options) != nullptr, kLaunchFailed);
 }
 
 }  // namespace quorvel

@@ -4,7 +4,7 @@
 
 #include "common/clock.hpp"
 #include "lobby/entry.hpp"
-#include "outside/program_starter.hpp"
+#include "platform/process.hpp"
 
 #include <filesystem>
 #include <string>
@@ -24,9 +24,9 @@ std::vector<std::wstring> buildLaunchArguments(const Entry& entry, const Clock& 
 // kSteamLauncherMissing, or the file-system error when its status cannot be read.
 std::filesystem::path findSteamLauncher(const std::filesystem::path& steamFolder);
 
-// Starts `program` with `arguments` in the program's own folder and returns at once; fails with
-// kLaunchFailed.
-void launchProgram(ProgramStarter& starter, const std::filesystem::path& program,
+// Starts `program` with `arguments` in the program's own folder and lets go of it at once; fails
+// with kLaunchFailed.
+void launchProgram(Processes& processes, const std::filesystem::path& program,
                    const std::vector<std::wstring>& arguments);
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include "common/error.hpp"
 #include "game/steam_discovery.hpp"
+#include "outside/undocumented_layouts.hpp"
 #include "platform/sha256.hpp"
 
 #include <algorithm>
@@ -24,14 +25,6 @@ constexpr std::uint32_t kLoadFlags = 0x900;
 constexpr const char* kFactoryExport = "CreateInterface";
 constexpr const char* kEngineVersion = "CLIENTENGINE_INTERFACE_VERSION005";
 constexpr std::size_t kMaxAddressBytes = 63;
-
-// Positions in the operation tables.
-constexpr std::size_t kOpenConnection = 0;
-constexpr std::size_t kReleaseConnection = 1;
-constexpr std::size_t kAttachUser = 3;
-constexpr std::size_t kReleaseUser = 6;
-constexpr std::size_t kGameRequests = 13;
-constexpr std::size_t kConnectRequest = 193;
 
 // An interface object's first word points to its table of operation addresses.
 std::uintptr_t operationAddress(const void* object, std::size_t position) {

@@ -6,8 +6,8 @@
 #include "outside/game_files.hpp"
 #include "outside/locked_file.hpp"
 #include "outside/module_loader.hpp"
-#include "outside/process_environment.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/process_environment.hpp"
 
 #include <cstdint>
 #include <memory>

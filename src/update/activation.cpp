@@ -11,12 +11,12 @@
 
 namespace quorvel {
 
-void healthCheck(ChildProcesses& processes, const std::filesystem::path& exePath) {
+void healthCheck(Processes& processes, const std::filesystem::path& exePath) {
     ProgramStart start;
     start.program = exePath;
     start.commandLine = quoteArgument(exePath.wstring()) + L" --health-check";
     start.currentDirectory = exePath.parent_path();
-    const std::unique_ptr<ChildProcess> child = processes.start(start);
+    const std::unique_ptr<Process> child = processes.start(start);
     check(child != nullptr, "新版助手无法启动");
     if (!child->waitForExit(kHealthCheckWaitMs)) {
         child->terminate(1);

@@ -2,7 +2,6 @@
 // Putting a build in service: the health check, staging into its Version folder, activation, the
 // manifest decision and the update log.
 
-#include "update/child_process.hpp"
 #include "update/install_system.hpp"
 #include "update/release.hpp"
 
@@ -26,7 +25,7 @@ using ReleaseDownload = std::function<std::string(const Release&)>;
 // Runs `exePath --health-check` in the executable's folder and returns only when it ended with
 // exit code 0 within 10 s. "新版助手无法启动", "新版助手健康检查超时" (the child is then ended with
 // exit code 1), "新版助手健康检查失败".
-void healthCheck(ChildProcesses& processes, const std::filesystem::path& exePath);
+void healthCheck(Processes& processes, const std::filesystem::path& exePath);
 
 // Verifies `image` against `release`, writes it as the build's Version executable unless a file
 // is already there (which is then verified instead and never rewritten), and health-checks it.

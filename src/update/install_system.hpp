@@ -4,7 +4,7 @@
 
 #include "common/clock.hpp"
 #include "platform/named_lock.hpp"
-#include "update/child_process.hpp"
+#include "platform/process.hpp"
 #include "update/install_files.hpp"
 #include "update/install_layout.hpp"
 #include "update/program_locations.hpp"
@@ -18,7 +18,7 @@ struct InstallSystem {
     const KnownFolders& folders;
     InstallFiles& files;
     RegistryWriter& registry;
-    ChildProcesses& processes;  // the health checks
+    Processes& processes;  // the health checks
     NamedLocks& locks;          // the Install lock
     const Clock& clock;         // the update log's time
     UpdateAccess update;        // the update host, and the tick clock of its deadline and of log rotation

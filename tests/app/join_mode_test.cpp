@@ -79,7 +79,7 @@ TEST_F(JoinTask, AJoinReportsEarlyChecksForUpdatesThenEntersAndClosesLater) {
     ASSERT_GE(requests.size(), 2u);
     EXPECT_EQ(requests[0], testing::progressRequest("checking"));
     EXPECT_EQ(requests[1], testing::contextRequest());
-    EXPECT_EQ(join.starter.starts.size(), 1u);
+    EXPECT_EQ(join.processes.starts.size(), 1u);
     ASSERT_GE(window.texts.size(), 3u);
     EXPECT_EQ(window.texts.front(), kCheckingForUpdate);
     EXPECT_EQ(window.text, kJoinedInFront);
@@ -264,7 +264,7 @@ struct FakeJoinPlatform final : JoinPlatform {
 struct JoinMode : ::testing::Test, JoinWorlds {
     FakeJoinPlatform platform;
     testing::FakeNamedLocks joinLock;
-    testing::RecordingProgramStarter starter;
+    testing::FakeProcesses starter;
 
     std::string run(const std::string& ticket, const std::wstring* link) {
         return messageOf([&] { runJoinMode({platform, joinLock, starter, task()}, ticket, link); });
@@ -335,7 +335,8 @@ TEST_F(JoinMode, HandsTheSameLinkOverToTheNewerBuild) {
     // before the start.
     EXPECT_EQ(platform.events,
               (std::vector<std::string>{"network start", "lock create Local\\TXQWebEntry", "lock wait 0", "window",
-                                        "window gone", "lock release", "lock close", "network stop", "start"}));
+                                        "window gone", "lock release", "lock close", "network stop",
+                                        "process start TXQNativeConnector.exe", "process close TXQNativeConnector.exe"}));
 }
 
 TEST(JoinModeHandOver, WithoutATicketTheNewerBuildStartsWithoutArguments) {
@@ -343,7 +344,7 @@ TEST(JoinModeHandOver, WithoutATicketTheNewerBuildStartsWithoutArguments) {
     noTicket.installNewerBuild();
     FakeJoinPlatform other;
     testing::FakeNamedLocks lock;
-    testing::RecordingProgramStarter started;
+    testing::FakeProcesses started;
     EXPECT_EQ(messageOf([&] { runJoinMode({other, lock, started, noTicket.task()}, "", nullptr); }), "(no failure)");
     ASSERT_EQ(started.starts.size(), 1u);
     EXPECT_EQ(started.starts[0].commandLine, buildCommandLine(noTicket.install.versionExe(kNewer), {}));
@@ -351,7 +352,7 @@ TEST(JoinModeHandOver, WithoutATicketTheNewerBuildStartsWithoutArguments) {
 
 TEST_F(JoinMode, AHandOverThatCannotStartMakesTheRunningBuildActiveAgain) {
     installNewerBuild();
-    starter.succeeds = false;
+    starter.startFails = true;
     EXPECT_EQ(run(FakeJoinWorld::kTicket, &kLink), kLaunchFailed);
     EXPECT_EQ(active(), testing::releaseOf(kRunning, running));
     EXPECT_EQ(install.registry.values[kProtocolCommandKey][L""], protocolCommand(install.versionExe(kRunning)));

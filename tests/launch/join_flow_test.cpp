@@ -76,7 +76,7 @@ void launchPath(FakeJoinWorld& world) {
 void expectClean(const FakeJoinWorld& world) {
     EXPECT_EQ(world.openNow(), 0);
     EXPECT_LE(world.consumes(), 1);
-    EXPECT_LE(connectRequests(world) + static_cast<int>(world.starter.starts.size()), 1);
+    EXPECT_LE(connectRequests(world) + static_cast<int>(world.processes.starts.size()), 1);
 }
 
 TEST(JoinFlow, SilentPathConsumesAfterTheEngineOpenedAndConnectsOnce) {
@@ -89,7 +89,7 @@ TEST(JoinFlow, SilentPathConsumesAfterTheEngineOpenedAndConnectsOnce) {
                                        progressRequest("connecting"), consumeRequest(), progressRequest("sent")}));
     EXPECT_EQ(world.shown, (Texts{kCheckingText, kSilentCheckText, kConnectingText, kSentText}));
     EXPECT_EQ(connectRequests(world), 1);
-    EXPECT_TRUE(world.starter.starts.empty());
+    EXPECT_TRUE(world.processes.starts.empty());
     // The Ticket goes only once the engine stands; the session is released by the end.
     EXPECT_LT(positionOf(world.calls, "steam engine 13"), positionOf(world.calls, "lobby consume"));
     EXPECT_LT(positionOf(world.calls, "lobby consume"), positionOf(world.calls, "steam " + kConnectEvent));
@@ -108,11 +108,11 @@ TEST(JoinFlow, LaunchPathStartsSteamWithTheArgumentsAndWaitsForTheClient) {
     EXPECT_EQ(world.requests(), (Lines{contextRequest(), progressRequest("checking"), contextRequest(),
                                        progressRequest("launching"), consumeRequest(), progressRequest("sent")}));
     EXPECT_EQ(world.shown, (Texts{kCheckingText, kLaunchingText, kSentText}));
-    ASSERT_EQ(world.starter.starts.size(), 1u);
+    ASSERT_EQ(world.processes.starts.size(), 1u);
     const std::filesystem::path steamExe = world.steamFolder / "steam.exe";
-    EXPECT_EQ(world.starter.starts[0].program, steamExe);
-    EXPECT_EQ(world.starter.starts[0].currentDirectory, world.steamFolder);
-    EXPECT_EQ(world.starter.starts[0].commandLine,
+    EXPECT_EQ(world.processes.starts[0].program, steamExe);
+    EXPECT_EQ(world.processes.starts[0].currentDirectory, world.steamFolder);
+    EXPECT_EQ(world.processes.starts[0].commandLine,
               quoteArgument(steamExe.wstring()) +
                   L" \"-applaunch\" \"570\" \"-tools\" \"-addon\" \"txqarena\" \"+connect\" \"[A:1:123:45]\"");
     // Two censuses before the start, then one round without the client and one with it.
@@ -139,12 +139,13 @@ TEST(JoinFlow, RestartClosesTheClientWaitsForItsExitAndLaunches) {
                   (Lines{contextRequest(), progressRequest("checking"), contextRequest(), progressRequest("restarting"),
                          contextRequest(), progressRequest("launching"), consumeRequest(), progressRequest("sent")}));
         EXPECT_EQ(world.shown, (Texts{kCheckingText, c.text, kLaunchingText, kSentText}));
-        EXPECT_EQ(world.waiter.log, (Lines{"open 7", "wait 30000", "close 7"}));
+        EXPECT_EQ(world.processes.events,
+                  (Lines{"open 7", "wait 30000", "close 7", "start steam.exe", "close steam.exe"}));
         // Closed only after the handle pinned the process; the handle gone before the launch.
         EXPECT_LT(positionOf(world.calls, "open for waiting"), positionOf(world.calls, "postClose"));
         EXPECT_LT(positionOf(world.calls, "wait for exit"), positionOf(world.calls, "start program"));
         EXPECT_EQ(std::count(world.windows.calls.begin(), world.windows.calls.end(), "close 70"), 1);
-        EXPECT_EQ(world.starter.starts.size(), 1u);
+        EXPECT_EQ(world.processes.starts.size(), 1u);
         EXPECT_EQ(connectRequests(world), 0);
         expectClean(world);
     }
@@ -315,7 +316,7 @@ const Scenario kScenarios[] = {
     {"restart: the process cannot be opened for waiting",
      [](FakeJoinWorld& world) {
          restartPath(world);
-         world.waiter.openFails = true;
+         world.processes.openFails = true;
      },
      kProcessChanged,
      {"context", "checking", "context", "restarting", "failed"},
@@ -323,7 +324,7 @@ const Scenario kScenarios[] = {
     {"restart: another process behind the id once pinned",
      [](FakeJoinWorld& world) {
          restartPath(world);
-         world.waiter.onOpen = [&world] { world.processTable.processes[0].creationTime += 1; };
+         world.processes.onOpen = [&world] { world.processTable.processes[0].creationTime += 1; };
      },
      kClientChangedOrMoved,
      {"context", "checking", "context", "restarting", "failed"},
@@ -332,7 +333,7 @@ const Scenario kScenarios[] = {
     {"restart: the exit prompt was cancelled",
      [](FakeJoinWorld& world) {
          restartPath(world);
-         world.waiter.exits = false;
+         world.processes.opened.ends = false;
      },
      kDotaNotExited,
      {"context", "checking", "context", "restarting", "failed"},
@@ -396,7 +397,7 @@ const Scenario kScenarios[] = {
     {"launch: Steam cannot be started",
      [](FakeJoinWorld& world) {
          launchPath(world);
-         world.starter.succeeds = false;
+         world.processes.startFails = true;
      },
      kConnectUncertain,
      {"context", "checking", "context", "launching", "consume", "uncertain"},
@@ -486,7 +487,7 @@ const Scenario kScenarios[] = {
     {"the uncertain text cannot be shown",
      [](FakeJoinWorld& world) {
          launchPath(world);
-         world.starter.succeeds = false;
+         world.processes.startFails = true;
          world.failingNamed = {"show status: " + toNarrow(kUncertainText)};
      },
      kConnectUncertain,
@@ -510,7 +511,7 @@ TEST(JoinFlow, Scenarios) {
         const auto outcome = world.enter();
         EXPECT_EQ(outcome.message, scenario.message);
         EXPECT_EQ(world.requests(), requestsOf(scenario.lobby));
-        EXPECT_EQ(connectRequests(world) + static_cast<int>(world.starter.starts.size()), scenario.actions);
+        EXPECT_EQ(connectRequests(world) + static_cast<int>(world.processes.starts.size()), scenario.actions);
         if (scenario.windowCalls) {
             EXPECT_EQ(world.windows.calls, *scenario.windowCalls);
         }
@@ -532,7 +533,7 @@ TEST(JoinFlow, ALaunchThatNeverShowsWaitsNinetyRoundsAndIsUncertain) {
     EXPECT_EQ(world.sleeper.waits, std::vector<std::uint32_t>(kLaunchRounds, kLaunchPauseMs));
     EXPECT_EQ(std::count(world.calls.begin(), world.calls.end(), "snapshot"), 3 + kLaunchRounds);
     EXPECT_EQ(world.phases(), (Lines{"checking", "launching", "uncertain"}));
-    EXPECT_EQ(world.starter.starts.size(), 1u);
+    EXPECT_EQ(world.processes.starts.size(), 1u);
     expectClean(world);
 }
 

@@ -1,7 +1,7 @@
 #include "launch/launch_arguments.hpp"
 
 #include "launch/commit_sequence.hpp"
-#include "support/fake_program_starter.hpp"
+#include "support/fake_processes.hpp"
 #include "support/fakes.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
@@ -54,7 +54,7 @@ TEST(FindSteamLauncher, WantsARegularFileNamedSteamExe) {
 }
 
 TEST(LaunchProgram, StartsInTheProgramsFolderWithTheQuotedCommandLine) {
-    testing::RecordingProgramStarter starter;
+    testing::FakeProcesses starter;
     const std::filesystem::path steam = "C:/Program Files (x86)/Steam/steam.exe";
     launchProgram(starter, steam, {L"-applaunch", L"570", L"+connect", L"[A:1:123:45]"});
     ASSERT_EQ(starter.starts.size(), 1u);
@@ -62,8 +62,10 @@ TEST(LaunchProgram, StartsInTheProgramsFolderWithTheQuotedCommandLine) {
     EXPECT_EQ(starter.starts[0].commandLine,
               L"\"C:/Program Files (x86)/Steam/steam.exe\" \"-applaunch\" \"570\" \"+connect\" \"[A:1:123:45]\"");
     EXPECT_EQ(starter.starts[0].currentDirectory, steam.parent_path());
+    // Started and let go of: nothing is waited for or held.
+    EXPECT_EQ(starter.events, (std::vector<std::string>{"start steam.exe", "close steam.exe"}));
 
-    starter.succeeds = false;
+    starter.startFails = true;
     EXPECT_EQ(messageOf([&] { launchProgram(starter, steam, {}); }), kLaunchFailed);
 }
 

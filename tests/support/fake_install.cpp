@@ -34,23 +34,6 @@ private:
     std::wstring key_;
 };
 
-class FakeChild final : public ChildProcess {
-public:
-    FakeChild(FakeChildProcesses& owner, ChildScript script) : owner_(owner), script_(script) { ++owner_.openChildren; }
-    ~FakeChild() override { --owner_.openChildren; }
-
-    bool waitForExit(std::uint32_t milliseconds) override {
-        owner_.waits.push_back(milliseconds);
-        return script_.ends;
-    }
-    void terminate(std::uint32_t exitCode) override { owner_.terminations.push_back(exitCode); }
-    std::optional<std::uint32_t> exitCode() override { return script_.exitCode; }
-
-private:
-    FakeChildProcesses& owner_;
-    ChildScript script_;
-};
-
 }  // namespace
 
 bool StoppableFiles::exists(const std::filesystem::path& path) {
@@ -162,18 +145,6 @@ std::unique_ptr<RegistryKey> FakeRegistry::createKey(const std::wstring& subKey)
     events.push_back(L"create " + subKey);
     if (refusedKeys.count(subKey)) return nullptr;
     return std::make_unique<FakeRegistryKey>(*this, subKey);
-}
-
-std::unique_ptr<ChildProcess> FakeChildProcesses::start(const ProgramStart& options) {
-    starts.push_back(options);
-    ChildScript chosen;
-    if (script) {
-        chosen = script(options);
-    } else {
-        chosen.exitCode = std::filesystem::exists(options.program) ? 0 : 1;
-    }
-    if (chosen.startFails) return nullptr;
-    return std::make_unique<FakeChild>(*this, chosen);
 }
 
 InstallWorld::InstallWorld()

@@ -1,14 +1,14 @@
 #pragma once
-// Fakes of the install seams (known folder, registry, child processes, stoppable file system) and
-// InstallWorld, which puts them together (with FakeNamedLocks) over a real temporary folder.
+// Fakes of the install seams (known folder, registry, stoppable file system) and InstallWorld,
+// which puts them together (with FakeNamedLocks and FakeProcesses) over a real temporary folder.
 
 #include "support/fake_http_transport.hpp"
 #include "support/fake_named_locks.hpp"
+#include "support/fake_processes.hpp"
 #include "support/fakes.hpp"
 #include "support/temp_dir.hpp"
 #include "update/install_system.hpp"
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -99,24 +99,6 @@ public:
     OperationBudget& budget_;
 };
 
-// How a started child behaves.
-struct ChildScript {
-    bool startFails = false;
-    bool ends = true;                           // within the wait
-    std::optional<std::uint32_t> exitCode = 0;  // nothing: the code cannot be read
-};
-
-struct FakeChildProcesses final : ChildProcesses {
-    // Chooses each start's behaviour; by default a child is healthy when its program file exists.
-    std::function<ChildScript(const ProgramStart&)> script;
-    std::vector<ProgramStart> starts;
-    std::vector<std::uint32_t> waits;
-    std::vector<std::uint32_t> terminations;
-    int openChildren = 0;
-
-    std::unique_ptr<ChildProcess> start(const ProgramStart& options) override;
-};
-
 // Every seam of InstallSystem as a fake over a temporary folder: the running exe in
 // <temp>/download, the local application data in <temp>/local.
 struct InstallWorld {
@@ -137,7 +119,7 @@ struct InstallWorld {
     OperationBudget budget;
     StoppableFiles files{budget};
     FakeRegistry registry{budget};
-    FakeChildProcesses processes;
+    FakeProcesses processes;  // the health checks: healthy when the program file exists
     FakeNamedLocks locks;
     FakeClock clock;
     FakeHttpTransport transport;

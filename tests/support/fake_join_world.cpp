@@ -72,29 +72,6 @@ private:
     FakeLobby& lobby_;
 };
 
-class FakeWaitableProcess final : public WaitableProcess {
-public:
-    FakeWaitableProcess(FakeJoinWorld& world, FakeProcessWaiter& waiter, std::uint32_t pid)
-        : world_(world), waiter_(waiter), pid_(pid) {
-        ++waiter_.handlesOpen;
-    }
-    ~FakeWaitableProcess() override {
-        --waiter_.handlesOpen;
-        waiter_.log.push_back("close " + std::to_string(pid_));
-    }
-
-    bool waitForExit(std::uint32_t milliseconds) override {
-        world_.call("wait for exit");
-        waiter_.log.push_back("wait " + std::to_string(milliseconds));
-        return waiter_.exits;
-    }
-
-private:
-    FakeJoinWorld& world_;
-    FakeProcessWaiter& waiter_;
-    std::uint32_t pid_;
-};
-
 // The seams as the join sees them: each call counted by the world, then served by the fakes.
 struct CountingRegistry final : SteamRegistry {
     CountingRegistry(FakeJoinWorld& world) : world(world) {}
@@ -233,11 +210,40 @@ struct CountingSleeper final : Sleeper {
     FakeJoinWorld& world;
 };
 
-struct CountingStarter final : ProgramStarter {
-    CountingStarter(FakeJoinWorld& world) : world(world) {}
-    bool start(const ProgramStart& options) override {
+class CountingProcess final : public Process {
+public:
+    CountingProcess(FakeJoinWorld& world, std::unique_ptr<Process> inner) : world_(world), inner_(std::move(inner)) {}
+    bool waitForExit(std::uint32_t milliseconds) override {
+        world_.call("wait for exit");
+        return inner_->waitForExit(milliseconds);
+    }
+    bool terminate(std::uint32_t exitCode) override {
+        world_.call("terminate");
+        return inner_->terminate(exitCode);
+    }
+    std::optional<std::uint32_t> exitCode() override {
+        world_.call("exitCode");
+        return inner_->exitCode();
+    }
+
+private:
+    FakeJoinWorld& world_;
+    std::unique_ptr<Process> inner_;
+};
+
+struct CountingProcesses final : Processes {
+    CountingProcesses(FakeJoinWorld& world) : world(world) {}
+    std::unique_ptr<Process> start(const ProgramStart& options) override {
         world.call("start program");
-        return world.starter.start(options);
+        return counted(world.processes.start(options));
+    }
+    std::unique_ptr<Process> open(std::uint32_t pid) override {
+        world.call("open for waiting");
+        return counted(world.processes.open(pid));
+    }
+    std::unique_ptr<Process> counted(std::unique_ptr<Process> inner) {
+        if (inner == nullptr) return nullptr;
+        return std::make_unique<CountingProcess>(world, std::move(inner));
     }
     FakeJoinWorld& world;
 };
@@ -269,15 +275,6 @@ const FakeLobby::Answer& FakeLobby::next(const std::string& endpoint) const {
     return scripted->second[std::min<std::size_t>(asked, scripted->second.size() - 1)];
 }
 
-std::unique_ptr<WaitableProcess> FakeProcessWaiter::open(std::uint32_t pid) {
-    world_.call("open for waiting");
-    log.push_back("open " + std::to_string(pid));
-    if (openFails) return nullptr;
-    auto process = std::make_unique<FakeWaitableProcess>(world_, *this, pid);
-    if (onOpen) onOpen();
-    return process;
-}
-
 struct FakeJoinWorld::Seams {
     explicit Seams(FakeJoinWorld& world)
         : registry(world),
@@ -285,18 +282,18 @@ struct FakeJoinWorld::Seams {
           processes(world),
           windows(world),
           sleeper(world),
-          starter(world),
+          programs(world),
           lobby{world.lobby, ticks, HttpHost{L"lobby.test", 443}},
           engine{registry, files, world.steam, world.steam, world.steam},
           pin(world.steam.pin()),
-          join{lobby, world.clock, registry, files, processes, windows, sleeper, starter, engine, pin, world.waiter} {}
+          join{lobby, world.clock, registry, files, processes, windows, sleeper, programs, engine, pin, programs} {}
 
     CountingRegistry registry;
     CountingFiles files;
     CountingProcessTable processes;
     CountingWindows windows;
     CountingSleeper sleeper;
-    CountingStarter starter;
+    CountingProcesses programs;
     FakeTickClock ticks;  // never moves: the lobby's deadline is the lobby client's own test
     LobbyAccess lobby;
     SteamEngineAccess engine;
@@ -388,7 +385,7 @@ int FakeJoinWorld::consumes() const {
 }
 
 int FakeJoinWorld::openNow() const {
-    return lobby.handlesOpen + processTable.openNow() + waiter.handlesOpen + steamHeld_;
+    return lobby.handlesOpen + processTable.openNow() + processes.handlesOpen + steamHeld_;
 }
 
 JoinOutcome FakeJoinWorld::enter() {

@@ -3,13 +3,12 @@
 // census per call, windows, exit waits, Steam's client library, the account, the launcher) over a
 // Steam folder and Dota root on disk. Every call the join makes into it is counted and named, and
 // any one of them can be made to fail; every request, status text and handle is recorded.
-// FakeLobby and FakeProcessWaiter are the fakes of the lobby transport and of ProcessWaiter.
+// FakeLobby is the fake of the lobby transport.
 
 #include "common/http_transport.hpp"
 #include "launch/join_flow.hpp"
-#include "outside/process_waiter.hpp"
 #include "support/fake_process_table.hpp"
-#include "support/fake_program_starter.hpp"
+#include "support/fake_processes.hpp"
 #include "support/fake_steam.hpp"
 #include "support/fake_steam_client.hpp"
 #include "support/fake_window_system.hpp"
@@ -53,24 +52,6 @@ public:
     std::unique_ptr<HttpSession> openSession(const std::wstring& agent, std::uint32_t timeout) override;
     // The answer to the next request to `endpoint`.
     const Answer& next(const std::string& endpoint) const;
-};
-
-// Exit waits: each open hands out a handle that answers `exits`.
-class FakeProcessWaiter final : public ProcessWaiter {
-public:
-    explicit FakeProcessWaiter(FakeJoinWorld& world) : world_(world) {}
-
-    bool openFails = false;
-    bool exits = true;
-    std::function<void()> onOpen;  // runs once a process is open (to change the process table)
-
-    std::vector<std::string> log;  // "open 7", "wait 30000", "close 7"
-    int handlesOpen = 0;
-
-    std::unique_ptr<WaitableProcess> open(std::uint32_t pid) override;
-
-private:
-    FakeJoinWorld& world_;
 };
 
 // What enter did: its result, or the message it failed with.
@@ -122,9 +103,8 @@ public:
     FakeProcessTable processTable;
     FakeWindowSystem windows;
     RecordingSleeper sleeper;
-    RecordingProgramStarter starter;
+    FakeProcesses processes;  // steam.exe's start, and the closed client held for its exit
     FakeSteamClient steam;
-    FakeProcessWaiter waiter{*this};
 
     // Record.
     // Every counted call, named, in order: "lobby context", "steamPath", "snapshot",

@@ -5,7 +5,7 @@
 #include "launch/steam_client_pin.hpp"
 #include "outside/locked_file.hpp"
 #include "outside/module_loader.hpp"
-#include "outside/process_environment.hpp"
+#include "platform/process_environment.hpp"
 
 #include <cstdint>
 #include <filesystem>

@@ -13,37 +13,41 @@ namespace {
 
 using testing::messageOf;
 
+using Events = std::vector<std::string>;
+
 TEST(HealthCheck, StartsTheProgramInItsFolderAndWaitsTenSeconds) {
-    testing::FakeChildProcesses processes;
-    processes.script = [](const ProgramStart&) { return testing::ChildScript{}; };
+    testing::FakeProcesses processes;
+    processes.script = [](const ProgramStart&) { return testing::ProcessScript{}; };
     const std::filesystem::path exe = std::filesystem::path("versions") / "2026092002" / "TXQNativeConnector.exe";
     healthCheck(processes, exe);
     ASSERT_EQ(processes.starts.size(), 1u);
     EXPECT_EQ(processes.starts[0].program, exe);
     EXPECT_EQ(processes.starts[0].commandLine, L"\"" + exe.wstring() + L"\" --health-check");
     EXPECT_EQ(processes.starts[0].currentDirectory, exe.parent_path());
-    EXPECT_EQ(processes.waits, std::vector<std::uint32_t>{10'000});
-    EXPECT_TRUE(processes.terminations.empty());
-    EXPECT_EQ(processes.openChildren, 0);
+    EXPECT_EQ(processes.events,
+              (Events{"start TXQNativeConnector.exe", "wait 10000", "close TXQNativeConnector.exe"}));
+    EXPECT_EQ(processes.handlesOpen, 0);
 }
 
 TEST(HealthCheck, EachFailureHasItsMessageAndClosesTheChild) {
     const struct {
-        testing::ChildScript script;
+        bool startFails;
+        testing::ProcessScript script;
         std::string message;
-        std::vector<std::uint32_t> terminations;
+        Events events;
     } cases[] = {
-        {{.startFails = true}, "新版助手无法启动", {}},
-        {{.ends = false}, "新版助手健康检查超时", {1}},
-        {{.exitCode = 1}, "新版助手健康检查失败", {}},
-        {{.exitCode = std::nullopt}, "新版助手健康检查失败", {}},
+        {true, {}, "新版助手无法启动", {"start a.exe"}},
+        {false, {.ends = false}, "新版助手健康检查超时", {"start a.exe", "wait 10000", "terminate 1", "close a.exe"}},
+        {false, {.exitCode = 1}, "新版助手健康检查失败", {"start a.exe", "wait 10000", "close a.exe"}},
+        {false, {.exitCode = std::nullopt}, "新版助手健康检查失败", {"start a.exe", "wait 10000", "close a.exe"}},
     };
     for (const auto& c : cases) {
-        testing::FakeChildProcesses processes;
+        testing::FakeProcesses processes;
+        processes.startFails = c.startFails;
         processes.script = [&](const ProgramStart&) { return c.script; };
         EXPECT_EQ(messageOf([&] { healthCheck(processes, "a.exe"); }), c.message);
-        EXPECT_EQ(processes.terminations, c.terminations);
-        EXPECT_EQ(processes.openChildren, 0);
+        EXPECT_EQ(processes.events, c.events);
+        EXPECT_EQ(processes.handlesOpen, 0);
     }
 }
 
@@ -80,7 +84,7 @@ TEST_F(Staging, APresentDamagedCopyFailsAndStaysAsItWas) {
 }
 
 TEST_F(Staging, AnUnhealthyCopyStaysOnDiskAndFails) {
-    world.processes.script = [](const ProgramStart&) { return testing::ChildScript{.exitCode = 1}; };
+    world.processes.script = [](const ProgramStart&) { return testing::ProcessScript{.exitCode = 1}; };
     EXPECT_EQ(messageOf([&] { stageRelease(world.system, release, image); }), "新版助手健康检查失败");
     EXPECT_EQ(testing::readFile(world.versionExe(2026092002)), image);
     EXPECT_TRUE(world.registry.values.empty());

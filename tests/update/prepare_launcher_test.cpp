@@ -85,7 +85,7 @@ TEST_F(PrepareLauncher, FallsBackToTheRunningBuildWhenTheActiveReleaseCannotServ
         [&] {  // unhealthy
             installNewerBuild(newer);
             world.processes.script = [&](const ProgramStart& start) {
-                return testing::ChildScript{.exitCode = start.program == world.versionExe(kNewer) ? 1u : 0u};
+                return testing::ProcessScript{.exitCode = start.program == world.versionExe(kNewer) ? 1u : 0u};
             };
         },
         [&] { testing::writeFile(world.root() / "active.json", "{not json"); },
@@ -151,7 +151,7 @@ TEST_F(PrepareLauncher, AFailedUpdateCheckIsLoggedShownAndLeavesTheCurrentReleas
         {[&] {
              publish(release, newer);
              world.processes.script = [&](const ProgramStart& start) {
-                 return testing::ChildScript{.ends = start.program != world.versionExe(kNewer)};
+                 return testing::ProcessScript{.ends = start.program != world.versionExe(kNewer)};
              };
          },
          "update_skipped: 新版助手健康检查超时"},
@@ -276,7 +276,7 @@ TEST_F(PrepareLauncher, AnInstallStoppedAfterAnyOperationIsRepairedByTheNextRun)
             fresh.processes.script = [&](const ProgramStart& start) {
                 const std::string bytes =
                     std::filesystem::exists(start.program) ? testing::readFile(start.program) : "";
-                return testing::ChildScript{.exitCode = bytes == running || bytes == newer ? 0u : 1u};
+                return testing::ProcessScript{.exitCode = bytes == running || bytes == newer ? 0u : 1u};
             };
 
             fresh.budget.limit = stop;

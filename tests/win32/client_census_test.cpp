@@ -2,8 +2,8 @@
 // arguments, through both command-line readers of Win32ProcessTable.
 #include "clients/client_census.hpp"
 #include "outside/file_identity.hpp"
-#include "outside/process_table_win32.hpp"
 #include "platform/command_line.hpp"
+#include "platform/process_table_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"

@@ -1,13 +1,6 @@
-// The Windows side of installing: registry writes read back exactly, the known folder and health
-// checks of real programs.
-#include "common/command_line.hpp"
+// The Windows side of installing: registry writes read back exactly, and the known folder.
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
-#include "support/stand_in_dota_win32.hpp"
-#include "support/temp_dir.hpp"
-#include "support/windows_process_win32.hpp"
-#include "update/activation.hpp"
-#include "update/child_process_win32.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/program_locations_win32.hpp"
 #include "update/protocol_registration.hpp"
@@ -15,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <vector>
 
 namespace quorvel {
@@ -89,61 +80,6 @@ TEST(InstallLayout, InstallRootLiesInTheUsersLocalApplicationData) {
     EXPECT_EQ(installRoot(folders), std::filesystem::path(local) / L"TXQConnectorNative");
     EXPECT_EQ(versionExecutablePath(folders, 2026092001),
               std::filesystem::path(local) / L"TXQConnectorNative\\versions\\2026092001\\TXQNativeConnector.exe");
-}
-
-// Real children, with waits shortened so that a child that never ends costs half a second.
-struct ShortWaits final : ChildProcesses {
-    struct Child final : ChildProcess {
-        std::unique_ptr<ChildProcess> real;
-        std::uint32_t capMs = 500;
-        bool waitForExit(std::uint32_t milliseconds) override {
-            return real->waitForExit(std::min(milliseconds, capMs));
-        }
-        void terminate(std::uint32_t exitCode) override { real->terminate(exitCode); }
-        std::optional<std::uint32_t> exitCode() override { return real->exitCode(); }
-    };
-    Win32ChildProcesses real;
-    std::wstring extraArguments;  // appended to each command line
-    std::uint32_t capMs = 500;    // the longest wait for a child's end
-    std::unique_ptr<ChildProcess> start(const ProgramStart& options) override {
-        ProgramStart changed = options;
-        changed.commandLine += extraArguments;
-        auto child = std::make_unique<Child>();
-        child->capMs = capMs;
-        child->real = real.start(changed);
-        if (!child->real) return nullptr;
-        return child;
-    }
-};
-
-TEST(HealthCheckOfPrograms, TheProductIsHealthyOthersAreNot) {
-    testing::TempDir dir;
-    const std::filesystem::path product = dir / L"版本 1" / "TXQNativeConnector.exe";
-    std::filesystem::create_directories(product.parent_path());
-    std::filesystem::copy_file(testing::buildFolder() / "bin" / "TXQNativeConnector.exe", product);
-    Win32ChildProcesses processes;
-    EXPECT_NO_THROW(healthCheck(processes, product));
-
-    EXPECT_EQ(testing::messageOf([&] { healthCheck(processes, dir / "absent.exe"); }), "新版助手无法启动");
-
-    // The stand-in game client ignores --health-check: told to end by itself it ends with 2,
-    // otherwise it runs until it is ended.
-    const std::filesystem::path standIn = dir / "dota2.exe";
-    std::filesystem::copy_file(testing::standInPath(), standIn);
-    ShortWaits shortWaits;
-    // A child that ends by itself gets the health check's own wait: a loaded machine may take
-    // longer than the short one just to start it.
-    shortWaits.capMs = std::numeric_limits<std::uint32_t>::max();
-    shortWaits.extraArguments = L" --no-window --exit-after 1";
-    EXPECT_EQ(testing::messageOf([&] { healthCheck(shortWaits, standIn); }), "新版助手健康检查失败");
-    shortWaits.capMs = 500;
-    shortWaits.extraArguments = L" --no-window --record " + quoteArgument((dir / "record.txt").wstring());
-    EXPECT_EQ(testing::messageOf([&] { healthCheck(shortWaits, standIn); }), "新版助手健康检查超时");
-    // Terminated, not closed: it never recorded an exit of its own.
-    Sleep(200);
-    const std::string record =
-        std::filesystem::exists(dir / "record.txt") ? testing::readFile(dir / "record.txt") : std::string();
-    EXPECT_EQ(record.find("exit"), std::string::npos) << record;
 }
 
 }  // namespace

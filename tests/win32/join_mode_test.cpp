@@ -11,8 +11,8 @@
 #include "common/text.hpp"
 #include "common/tick_clock.hpp"
 #include "launch/launch_arguments.hpp"
-#include "outside/program_starter_win32.hpp"
 #include "platform/named_lock_win32.hpp"
+#include "platform/process_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_join_world.hpp"
 #include "support/message_of.hpp"
@@ -20,7 +20,6 @@
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
-#include "update/child_process_win32.hpp"
 #include "update/install_files.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/protocol_registration.hpp"
@@ -346,22 +345,21 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
     Win32KnownFolders folders;
     LocalInstallFiles files;
     Win32RegistryWriter registry;
-    Win32ChildProcesses children;
+    Win32Processes processes;
     Win32NamedLocks locks;
     SystemClock clock;
     SystemTickClock ticks;
     WinHttpTransport transport;
     // A closed local port: the update check fails at once and is only logged.
     InstallSystem install{locations, folders, files, registry,
-                          children,  locks,   clock, {transport, ticks, HttpHost{L"127.0.0.1", 9}}};
+                          processes, locks,   clock, {transport, ticks, HttpHost{L"127.0.0.1", 9}}};
     testing::FakeJoinWorld join;
     NewerBuildVanishes platform(newerExe);
-    Win32ProgramStarter starter;
     const std::wstring link = std::wstring(L"txqjoin://enter/?ticket=") + toWide(testing::FakeJoinWorld::kTicket);
 
     EXPECT_EQ(
         testing::messageOf([&] {
-            runJoinMode({platform, locks, starter, {install, join.world()}}, testing::FakeJoinWorld::kTicket, &link);
+            runJoinMode({platform, locks, processes, {install, join.world()}}, testing::FakeJoinWorld::kTicket, &link);
         }),
         kLaunchFailed);
     const std::filesystem::path runningExe = state.root() / L"versions\\2026092001\\TXQNativeConnector.exe";

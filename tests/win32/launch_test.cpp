@@ -2,7 +2,7 @@
 #include "common/command_line.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
-#include "outside/program_starter_win32.hpp"
+#include "platform/process_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
@@ -46,7 +46,7 @@ json expectedRecord(const fs::path& program, const std::vector<std::wstring>& ar
 class LaunchWin32 : public ::testing::Test {
 protected:
     testing::TempDir dir;
-    Win32ProgramStarter starter;
+    Win32Processes starter;
 
     fs::path installSteam(const fs::path& folder) {
         fs::create_directories(folder);

@@ -5,11 +5,11 @@
 #include "common/http_transport_win32.hpp"
 #include "common/text.hpp"
 #include "platform/named_lock_win32.hpp"
+#include "platform/process_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_install.hpp"
 #include "support/lobby_simulator_win32.hpp"
 #include "support/windows_process_win32.hpp"
-#include "update/child_process_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
 
@@ -81,13 +81,13 @@ protected:
     testing::FakeKnownFolders folders;
     LocalInstallFiles files;
     PrivateRegistry registry;
-    Win32ChildProcesses children;
+    Win32Processes processes;
     PrivateLock locks;
     SystemClock clock;
     SystemTickClock ticks;
     WinHttpTransport transport;
     InstallSystem system{locations, folders, files, registry,
-                         children,  locks,   clock, {transport, ticks, simulator.host()}};
+                         processes, locks,   clock, {transport, ticks, simulator.host()}};
     std::string product;
     std::vector<std::wstring> shown;
     ProgressCallback progress = [this](const std::wstring& text) { shown.push_back(text); };

@@ -1,4 +1,4 @@
-#include "outside/process_environment_win32.hpp"
+#include "platform/process_environment_win32.hpp"
 
 #include <windows.h>
 

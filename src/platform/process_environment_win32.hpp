@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outside/process_environment.hpp"
+#include "platform/process_environment.hpp"
 
 namespace quorvel {
 

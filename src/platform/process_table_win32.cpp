@@ -1,6 +1,7 @@
-#include "outside/process_table_win32.hpp"
+#include "platform/process_table_win32.hpp"
 
 #include "common/scoped_handle_win32.hpp"
+#include "outside/undocumented_layouts.hpp"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -13,14 +14,8 @@ namespace quorvel {
 namespace {
 
 constexpr ULONG kProcessBasicInformation = 0;
-constexpr ULONG kProcessCommandLineInformation = 60;
 constexpr LONG kStatusInvalidInfoClass = static_cast<LONG>(0xC0000003);
 constexpr DWORD kImageNameCapacity = 32'768;
-
-// Layout of the 64-bit process environment block and its process parameters, as far as the
-// command line is concerned.
-constexpr std::uint64_t kPebProcessParametersOffset = 0x20;
-constexpr std::uint64_t kParametersCommandLineOffset = 0x70;
 
 // UNICODE_STRING on x64, which is also the header of the class-60 block.
 struct CountedText {
