@@ -13,8 +13,6 @@
 #include "launch/join_flow.hpp"
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
-#include "outside/local_game_files.hpp"
-#include "outside/locked_file_win32.hpp"
 #include "outside/module_loader_win32.hpp"
 #include "outside/process_environment_win32.hpp"
 #include "outside/process_table_win32.hpp"
@@ -23,6 +21,8 @@
 #include "outside/steam_registry_win32.hpp"
 #include "outside/window_system_win32.hpp"
 #include "platform/command_line.hpp"
+#include "platform/files.hpp"
+#include "platform/locked_file_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "update/child_process_win32.hpp"
 #include "update/install_layout_win32.hpp"
@@ -55,7 +55,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     quorvel::Win32SteamRegistry steamRegistry;
-    quorvel::LocalGameFiles gameFiles;
+    quorvel::LocalFiles files;
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
     quorvel::Win32ModuleLoader modules;
@@ -63,24 +63,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                              ? quorvel::CommandLineReader::environmentBlockFallback
                                              : quorvel::CommandLineReader::commandLineInformation);
     const quorvel::OutsideWorld outside{
-        steamRegistry, gameFiles, processes, {steamRegistry, gameFiles, lockedFiles, environment, modules}};
+        steamRegistry, files, processes, {steamRegistry, files, lockedFiles, environment, modules}};
     quorvel::Win32KnownFolders folders;
-    quorvel::LocalInstallFiles installFiles;
     quorvel::Win32RegistryWriter registry;
     quorvel::Win32ChildProcesses children;
     quorvel::Win32NamedLocks locks;
     quorvel::SystemClock clock;
     quorvel::SystemTickClock ticks;
     quorvel::WinHttpTransport transport;
-    quorvel::InstallSystem install{locations, folders, installFiles, registry,
-                                   children,  locks,   clock,        {transport, ticks}};
+    quorvel::InstallSystem install{locations, folders, files, registry, children, locks, clock, {transport, ticks}};
     quorvel::Win32WindowSystem windows;
     quorvel::SystemSleeper sleeper;
     quorvel::Win32ProgramStarter starter;
     quorvel::Win32ProcessWaiter exits;
     const quorvel::LobbyAccess lobby{transport, ticks};
     const quorvel::JoinWorld joinWorld{
-        lobby,   clock,   steamRegistry, gameFiles,           processes,
+        lobby,   clock,   steamRegistry, files,               processes,
         windows, sleeper, starter,       outside.steamEngine, quorvel::builtInSteamClientPin(),
         exits};
     quorvel::Win32JoinPlatform joinPlatform(instance);

@@ -3,9 +3,9 @@
 // with its engine, in memory, recording every call in order.
 
 #include "launch/steam_client_pin.hpp"
-#include "outside/locked_file.hpp"
 #include "outside/module_loader.hpp"
 #include "outside/process_environment.hpp"
+#include "platform/locked_file.hpp"
 
 #include <cstdint>
 #include <filesystem>

@@ -12,6 +12,7 @@
 #include "common/tick_clock.hpp"
 #include "launch/launch_arguments.hpp"
 #include "outside/program_starter_win32.hpp"
+#include "platform/files.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_join_world.hpp"
@@ -21,7 +22,6 @@
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
 #include "update/child_process_win32.hpp"
-#include "update/install_files.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
@@ -344,7 +344,7 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
                        releaseToJson(Release{2026092002, newer.size(), sha256Hex(newer)}).dump(2));
 
     Win32KnownFolders folders;
-    LocalInstallFiles files;
+    LocalFiles files;
     Win32RegistryWriter registry;
     Win32ChildProcesses children;
     Win32NamedLocks locks;
