@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -24,18 +25,16 @@ const std::filesystem::path kModule = "/users/player/Downloads/TXQNativeConnecto
 
 // Files by their path's text, which is cheaper to compare than paths; the contents are shared,
 // so that the same large image serves every input without a copy.
-struct MemoryFiles final : quorvel::InstallFiles {
+struct MemoryFiles final : quorvel::Files {
     using Content = std::shared_ptr<const std::string>;
     std::map<std::string, Content> files;
 
-    bool exists(const std::filesystem::path& path) override { return files.contains(path.native()); }
-    std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) override {
+    std::optional<std::string> readWhole(const std::filesystem::path& path) override {
         const auto found = files.find(path.native());
         if (found == files.end()) return std::nullopt;
-        return found->second->size();
+        return *found->second;
     }
-    std::string readExecutable(const std::filesystem::path& path) override { return contentOf(path); }
-    std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override {
+    std::string readBounded(const std::filesystem::path& path, std::size_t maxBytes) override {
         std::string content = contentOf(path);
         if (content.size() > maxBytes) {
             throw std::filesystem::filesystem_error("file too large", path,
@@ -43,6 +42,19 @@ struct MemoryFiles final : quorvel::InstallFiles {
         }
         return content;
     }
+    std::unique_ptr<std::istream> openBinary(const std::filesystem::path& path) override {
+        const std::optional<std::string> content = readWhole(path);
+        if (!content) return nullptr;
+        return std::make_unique<std::istringstream>(*content);
+    }
+    bool isRegularFile(const std::filesystem::path& path) override { return exists(path); }
+    bool exists(const std::filesystem::path& path) override { return files.contains(path.native()); }
+    std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) override {
+        const auto found = files.find(path.native());
+        if (found == files.end()) return std::nullopt;
+        return found->second->size();
+    }
+    std::filesystem::path canonical(const std::filesystem::path& path) override { return path; }
     std::string contentOf(const std::filesystem::path& path) const {
         const auto found = files.find(path.native());
         quorvel::check(found != files.end(), "读取更新文件失败");

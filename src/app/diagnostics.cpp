@@ -28,7 +28,7 @@ nlohmann::json inspectReport(const std::filesystem::path& dotaRoot, const std::v
     return {{"clients", std::move(list)}, {"dotaRoot", toNarrow(dotaRoot.wstring())}};
 }
 
-void runInspect(const SteamRegistry& registry, GameFiles& files, ProcessTable& processes,
+void runInspect(const SteamRegistry& registry, Files& files, ProcessTable& processes,
                 const ProgramLocations& locations) {
     const std::filesystem::path dotaRoot = findDotaRoot(registry, files);
     const std::vector<DotaProcess> clients = findDotaClients(processes);

@@ -2,8 +2,8 @@
 // The diagnostic run modes that answer with a Result file or only an exit code.
 
 #include "clients/process_info.hpp"
-#include "outside/game_files.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/files.hpp"
 #include "platform/process_table.hpp"
 #include "update/program_locations.hpp"
 
@@ -24,7 +24,7 @@ nlohmann::json inspectReport(const std::filesystem::path& dotaRoot, const std::v
 
 // --inspect: finds the Dota root and the running clients and writes native-inspect.json beside
 // the executable. Changes nothing in any process; a failure writes no file of its own.
-void runInspect(const SteamRegistry& registry, GameFiles& files, ProcessTable& processes,
+void runInspect(const SteamRegistry& registry, Files& files, ProcessTable& processes,
                 const ProgramLocations& locations);
 
 }  // namespace quorvel

@@ -6,6 +6,7 @@
 #include "lobby/lobby_requests.hpp"
 #include "platform/sha256.hpp"
 #include "update/activation.hpp"
+#include "update/executable_file.hpp"
 #include "update/prepare_launcher.hpp"
 
 #include <exception>
@@ -39,7 +40,7 @@ FinishMode joinOrInstall(const JoinTaskWorld& world, const std::string& ticket, 
 // adopted a newer installed build instead of installing this one, so it is staged first (an
 // existing one is only verified).
 void reactivateRunningBuild(InstallSystem& install) {
-    const std::string image = install.files.readExecutable(install.locations.modulePath());
+    const std::string image = readExecutableFile(install.files, install.locations.modulePath());
     const Release running{runningBuild(), image.size(), sha256Hex(image)};
     activate(install, stageRelease(install, running, image));
 }

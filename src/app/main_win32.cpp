@@ -13,12 +13,12 @@
 #include "launch/join_flow.hpp"
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
-#include "outside/local_game_files.hpp"
-#include "outside/locked_file_win32.hpp"
 #include "outside/module_loader_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
 #include "outside/window_system_win32.hpp"
 #include "platform/command_line.hpp"
+#include "platform/files.hpp"
+#include "platform/locked_file_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_environment_win32.hpp"
 #include "platform/process_table_win32.hpp"
@@ -53,7 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     quorvel::Win32SteamRegistry steamRegistry;
-    quorvel::LocalGameFiles gameFiles;
+    quorvel::LocalFiles files;
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
     quorvel::Win32ModuleLoader modules;
@@ -62,21 +62,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                              ? quorvel::CommandLineReader::environmentBlockFallback
                                              : quorvel::CommandLineReader::commandLineInformation);
     const quorvel::OutsideWorld outside{
-        steamRegistry, gameFiles, processes, {steamRegistry, gameFiles, lockedFiles, environment, modules}};
+        steamRegistry, files, processes, {steamRegistry, files, lockedFiles, environment, modules}};
     quorvel::Win32KnownFolders folders;
-    quorvel::LocalInstallFiles installFiles;
     quorvel::Win32RegistryWriter registry;
     quorvel::Win32NamedLocks locks;
     quorvel::SystemClock clock;
     quorvel::SystemTickClock ticks;
     quorvel::WinHttpTransport transport;
-    quorvel::InstallSystem install{locations, folders, installFiles, registry,
-                                   programs,  locks,   clock,        {transport, ticks}};
+    quorvel::InstallSystem install{locations, folders, files, registry, programs, locks, clock, {transport, ticks}};
     quorvel::Win32WindowSystem windows;
     quorvel::SystemSleeper sleeper;
     const quorvel::LobbyAccess lobby{transport, ticks};
     const quorvel::JoinWorld joinWorld{
-        lobby,   clock,   steamRegistry, gameFiles,           processes,
+        lobby,   clock,   steamRegistry, files,               processes,
         windows, sleeper, programs,      outside.steamEngine, quorvel::builtInSteamClientPin(),
         programs};
     quorvel::Win32JoinPlatform joinPlatform(instance);

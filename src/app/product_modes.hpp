@@ -5,8 +5,8 @@
 #include "app/join_mode.hpp"
 #include "app/run.hpp"
 #include "launch/steam_engine.hpp"
-#include "outside/game_files.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/files.hpp"
 #include "platform/process_table.hpp"
 #include "update/install_system.hpp"
 #include "update/program_locations.hpp"
@@ -16,7 +16,7 @@ namespace quorvel {
 // What the modes reach of Steam and Dota 2; each created once by the program entry.
 struct OutsideWorld {
     const SteamRegistry& steamRegistry;
-    GameFiles& gameFiles;
+    Files& gameFiles;
     ProcessTable& processes;
     SteamEngineAccess steamEngine;
 };

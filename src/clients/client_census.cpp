@@ -2,7 +2,7 @@
 
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "outside/file_identity.hpp"
+#include "platform/file_identity.hpp"
 
 namespace quorvel {
 namespace {

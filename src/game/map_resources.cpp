@@ -31,7 +31,7 @@ std::wstring volumeName(const std::wstring& base, std::uint16_t index) {
 }  // namespace
 
 void checkMapResources(const std::filesystem::path& dotaRoot, const std::string& addon, const std::string& map,
-                       bool toolsMode, GameFiles& files) {
+                       bool toolsMode, Files& files) {
     std::filesystem::path packageFolder;
     std::wstring base;
     std::wstring directoryFile;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outside/game_files.hpp"
+#include "platform/files.hpp"
 
 #include <filesystem>
 #include <string>
@@ -11,6 +11,6 @@ namespace quorvel {
 // Dota root, as a local addon in tools mode or as a workshop item otherwise, together with every
 // archive volume its package refers to. Changes nothing; fails with the first problem found.
 void checkMapResources(const std::filesystem::path& dotaRoot, const std::string& addon, const std::string& map,
-                       bool toolsMode, GameFiles& files);
+                       bool toolsMode, Files& files);
 
 }  // namespace quorvel

@@ -65,7 +65,7 @@ std::vector<std::wstring> libraryFolders(std::string_view libraryList) {
     return folders;
 }
 
-std::filesystem::path findDotaRoot(const SteamRegistry& registry, GameFiles& files) {
+std::filesystem::path findDotaRoot(const SteamRegistry& registry, Files& files) {
     const std::filesystem::path steamFolder = findSteamPath(registry);
     std::vector<std::filesystem::path> candidates{steamFolder};
     const std::optional<std::string> libraryList = files.readWhole(steamFolder / "steamapps/libraryfolders.vdf");

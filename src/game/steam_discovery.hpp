@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outside/game_files.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/files.hpp"
 
 #include <filesystem>
 #include <string>
@@ -23,6 +23,6 @@ std::vector<std::wstring> libraryFolders(std::string_view libraryList);
 
 // The Dota 2 installation folder of the first of the Steam folder and its libraries that holds
 // the game, in canonical form; fails with kDotaNotFound or with findSteamPath's failure.
-std::filesystem::path findDotaRoot(const SteamRegistry& registry, GameFiles& files);
+std::filesystem::path findDotaRoot(const SteamRegistry& registry, Files& files);
 
 }  // namespace quorvel

@@ -8,9 +8,9 @@
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
 #include "lobby/lobby_client.hpp"
-#include "outside/game_files.hpp"
 #include "outside/steam_registry.hpp"
 #include "outside/window_system.hpp"
+#include "platform/files.hpp"
 #include "platform/process.hpp"
 #include "platform/process_table.hpp"
 
@@ -43,7 +43,7 @@ struct JoinWorld {
     const LobbyAccess& lobby;           // context, consume and the progress reports
     const Clock& clock;                 // the Entry's expiry
     const SteamRegistry& registry;      // Steam folder and logged-in account
-    GameFiles& files;                   // Dota root and map files
+    Files& files;                       // Dota root and map files
     ProcessTable& processes;            // census and re-verification of clients
     WindowSystem& windows;              // Dota's window: closing and raising it
     Sleeper& sleeper;                   // pauses while waiting for a launched client and its window

@@ -3,10 +3,10 @@
 // the connect request and the release.
 
 #include "launch/steam_client_pin.hpp"
-#include "outside/game_files.hpp"
-#include "outside/locked_file.hpp"
 #include "outside/module_loader.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/files.hpp"
+#include "platform/locked_file.hpp"
 #include "platform/process_environment.hpp"
 
 #include <cstdint>
@@ -33,7 +33,7 @@ inline constexpr const char* kServerAddressInvalid = "服务器通知地址无�
 // The outside things the engine session reaches, all owned by the caller.
 struct SteamEngineAccess {
     const SteamRegistry& registry;    // the Steam folder
-    GameFiles& files;                 // the library's canonical path
+    Files& files;                     // the library's canonical path
     LockedFileOpener& lockedFiles;    // the library file, held for the whole session
     ProcessEnvironment& environment;  // SteamAppId and SteamGameId
     ModuleLoader& modules;            // loading the library

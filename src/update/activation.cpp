@@ -3,6 +3,7 @@
 #include "common/command_line.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
+#include "update/executable_file.hpp"
 #include "update/protocol_registration.hpp"
 
 #include <memory>
@@ -32,7 +33,7 @@ Release stageRelease(InstallSystem& system, const Release& release, std::string_
     if (!system.files.exists(path)) {
         writeFileReplacing(system.files, path, image);
     } else {
-        release.verify(system.files.readExecutable(path));
+        release.verify(readExecutableFile(system.files, path));
     }
     healthCheck(system.processes, path);
     return release;
@@ -40,7 +41,7 @@ Release stageRelease(InstallSystem& system, const Release& release, std::string_
 
 void activate(InstallSystem& system, const Release& release) {
     const std::filesystem::path path = versionExecutablePath(system.folders, release.build);
-    release.verify(system.files.readExecutable(path));
+    release.verify(readExecutableFile(system.files, path));
     registerProtocol(system.registry, path);
     writeFileReplacing(system.files, installRoot(system.folders) / kActiveReleaseName, releaseFileText(release));
 }

@@ -3,9 +3,9 @@
 // the program entry (or a test) and handed down.
 
 #include "common/clock.hpp"
+#include "platform/files.hpp"
 #include "platform/named_lock.hpp"
 #include "platform/process.hpp"
-#include "update/install_files.hpp"
 #include "update/install_layout.hpp"
 #include "update/program_locations.hpp"
 #include "update/registry_writer.hpp"
@@ -16,7 +16,7 @@ namespace quorvel {
 struct InstallSystem {
     const ProgramLocations& locations;
     const KnownFolders& folders;
-    InstallFiles& files;
+    Files& files;
     RegistryWriter& registry;
     Processes& processes;  // the health checks
     NamedLocks& locks;          // the Install lock

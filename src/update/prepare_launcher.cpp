@@ -2,6 +2,7 @@
 
 #include "platform/sha256.hpp"
 #include "update/activation.hpp"
+#include "update/executable_file.hpp"
 #include "update/update_client.hpp"
 
 #include <exception>
@@ -16,11 +17,11 @@ constexpr std::size_t kMaxActiveReleaseBytes = kMaxManifestBytes;
 // The Active release, when it names a newer build whose Version executable is intact and healthy.
 std::optional<Release> newerActiveRelease(InstallSystem& system) {
     const std::string text =
-        system.files.readAll(installRoot(system.folders) / kActiveReleaseName, kMaxActiveReleaseBytes);
+        system.files.readBounded(installRoot(system.folders) / kActiveReleaseName, kMaxActiveReleaseBytes);
     const Release active = parseRelease(nlohmann::json::parse(text));
     if (active.build <= runningBuild()) return std::nullopt;
     const std::filesystem::path path = versionExecutablePath(system.folders, active.build);
-    active.verify(system.files.readExecutable(path));
+    active.verify(readExecutableFile(system.files, path));
     healthCheck(system.processes, path);
     return active;
 }
@@ -31,7 +32,7 @@ std::filesystem::path prepareLauncher(InstallSystem& system, const ProgressCallb
     const HeldLock lock = takeLock(system.locks, kInstallLockName, kInstallLockWaitMs, "无法创建更新锁",
                                    "另一个助手正在更新，请稍后重试");
 
-    const std::string image = system.files.readExecutable(system.locations.modulePath());
+    const std::string image = readExecutableFile(system.files, system.locations.modulePath());
     Release current{runningBuild(), image.size(), sha256Hex(image)};
 
     try {

@@ -4,7 +4,7 @@
 #include "clients/client_census.hpp"
 #include "common/text.hpp"
 #include "game/steam_discovery.hpp"
-#include "outside/local_game_files.hpp"
+#include "platform/files.hpp"
 #include "support/fake_process_table.hpp"
 #include "support/fake_steam.hpp"
 #include "support/fakes.hpp"
@@ -90,7 +90,7 @@ protected:
     testing::TempDir dir;
     testing::FakeLocations locations;
     testing::FakeSteamRegistry registry;
-    LocalGameFiles files;
+    LocalFiles files;
     testing::FakeProcessTable processes;
 };
 

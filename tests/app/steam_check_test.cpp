@@ -1,5 +1,6 @@
 #include "app/steam_check.hpp"
 
+#include "support/fake_files.hpp"
 #include "support/fake_steam.hpp"
 #include "support/fake_steam_client.hpp"
 #include "support/fakes.hpp"
@@ -16,7 +17,7 @@ protected:
     testing::TempDir dir;
     testing::FakeLocations locations;
     testing::FakeSteamRegistry registry;
-    testing::RecordingGameFiles files;
+    testing::FakeFiles files;
     testing::FakeSteamClient steam;
     SteamEngineAccess access{registry, files, steam, steam, steam};
 

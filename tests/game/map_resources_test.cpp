@@ -1,5 +1,5 @@
 #include "game/map_resources.hpp"
-#include "support/fake_steam.hpp"
+#include "support/fake_files.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 #include "support/vpk_builder.hpp"
@@ -30,7 +30,7 @@ std::string package(std::vector<std::uint16_t> volumes, const std::string& liste
 class MapResources : public ::testing::Test {
 protected:
     testing::TempDir dir;
-    testing::RecordingGameFiles files;
+    testing::FakeFiles files;
     const fs::path dotaRoot = dir / "steamapps" / "common" / "dota 2 beta";
     const fs::path addonFolder = dotaRoot / "game" / "dota_addons" / "dotatxq";
     const fs::path workshopFolder = dir / "steamapps" / "workshop" / "content" / "570" / "3141592653";

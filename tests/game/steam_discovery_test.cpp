@@ -1,5 +1,6 @@
 #include "game/steam_discovery.hpp"
 #include "common/text.hpp"
+#include "support/fake_files.hpp"
 #include "support/fake_steam.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
@@ -13,8 +14,8 @@ namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FakeFiles;
 using testing::FakeSteamRegistry;
-using testing::RecordingGameFiles;
 using testing::TempDir;
 
 // The reading of library paths as first written: ECMAScript regex matches, then each pair of
@@ -95,7 +96,7 @@ class DotaDiscovery : public ::testing::Test {
 protected:
     TempDir dir;
     FakeSteamRegistry registry;
-    RecordingGameFiles files;
+    FakeFiles files;
 
     DotaDiscovery() { registry.path = (dir / "Steam").wstring(); }
 
@@ -145,7 +146,7 @@ TEST_F(DotaDiscovery, SteamPathIsReturnedAsStored) {
 TEST_F(DotaDiscovery, FindsDotaInTheSteamFolderAlsoListedAsALibrary) {
     installDota(dir / "Steam");
     writeLibraryList({dir / "Steam", dir / "Other"});
-    EXPECT_EQ(findDotaRoot(registry, files), files.local.canonical(dotaFolder(dir / "Steam")));
+    EXPECT_EQ(findDotaRoot(registry, files), LocalFiles().canonical(dotaFolder(dir / "Steam")));
     EXPECT_EQ(regularFileChecks(), std::vector<std::string>{executable(dir / "Steam").generic_string()});
 }
 
@@ -153,7 +154,7 @@ TEST_F(DotaDiscovery, TriesEveryCandidateInOrderWithDuplicates) {
     installDota(dir / "Second");
     writeLibraryList({dir / "First", dir / "First", dir / "Second", dir / "Third"});
     installDota(dir / "Third");
-    EXPECT_EQ(findDotaRoot(registry, files), files.local.canonical(dotaFolder(dir / "Second")));
+    EXPECT_EQ(findDotaRoot(registry, files), LocalFiles().canonical(dotaFolder(dir / "Second")));
     EXPECT_EQ(regularFileChecks(), (std::vector<std::string>{
                                        executable(dir / "Steam").generic_string(),
                                        executable(dir / "First").generic_string(),
@@ -166,12 +167,12 @@ TEST_F(DotaDiscovery, AnExecutablePathThatIsAFolderDoesNotQualify) {
     fs::create_directories(executable(dir / "First"));
     installDota(dir / "Second");
     writeLibraryList({dir / "First", dir / "Second"});
-    EXPECT_EQ(findDotaRoot(registry, files), files.local.canonical(dotaFolder(dir / "Second")));
+    EXPECT_EQ(findDotaRoot(registry, files), LocalFiles().canonical(dotaFolder(dir / "Second")));
 }
 
 TEST_F(DotaDiscovery, WithoutALibraryListOnlyTheSteamFolderIsTried) {
     installDota(dir / "Steam");
-    EXPECT_EQ(findDotaRoot(registry, files), files.local.canonical(dotaFolder(dir / "Steam")));
+    EXPECT_EQ(findDotaRoot(registry, files), LocalFiles().canonical(dotaFolder(dir / "Steam")));
 
     fs::remove_all(dir / "Steam");
     files.accesses.clear();
@@ -194,7 +195,7 @@ TEST_F(DotaDiscovery, ALibraryListOf64MiBIsSearchedToItsEnd) {
     entry += "\"\n";
     testing::writeSparseFile(list, std::uintmax_t{64} << 20, entry);
     installDota(dir / "Last");
-    EXPECT_EQ(findDotaRoot(registry, files), files.local.canonical(dotaFolder(dir / "Last")));
+    EXPECT_EQ(findDotaRoot(registry, files), LocalFiles().canonical(dotaFolder(dir / "Last")));
 
     // Nothing but zeros: only the Steam folder is a candidate.
     testing::writeSparseFile(list, std::uintmax_t{64} << 20);
@@ -218,9 +219,9 @@ TEST_F(DotaDiscovery, ResultIsCanonical) {
     writeLibraryList({spelled});
     const fs::path root = findDotaRoot(registry, files);
     EXPECT_TRUE(root.is_absolute());
-    EXPECT_EQ(root, files.local.canonical(dotaFolder(dir / "Lib")));
+    EXPECT_EQ(root, LocalFiles().canonical(dotaFolder(dir / "Lib")));
     EXPECT_EQ(root.filename(), "dota 2 beta");
-    EXPECT_EQ(root.parent_path().parent_path().parent_path(), files.local.canonical(dir / "Lib"));
+    EXPECT_EQ(root.parent_path().parent_path().parent_path(), LocalFiles().canonical(dir / "Lib"));
 }
 
 #ifndef _WIN32
@@ -253,7 +254,7 @@ TEST_F(DotaDiscovery, ALibraryListThatOpensButCannotBeReadCountsAsEmpty) {
     const fs::path list = dir / "Steam" / "steamapps" / "libraryfolders.vdf";
     fs::create_directories(list.parent_path());
     fs::create_symlink("/proc/self/mem", list);
-    EXPECT_EQ(files.local.readWhole(list), std::nullopt);
+    EXPECT_EQ(LocalFiles().readWhole(list), std::nullopt);
 
     installDota(dir / "Steam");
     EXPECT_EQ(findDotaRoot(registry, files), fs::canonical(dotaFolder(dir / "Steam")));

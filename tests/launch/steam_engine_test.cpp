@@ -1,6 +1,7 @@
 #include "launch/steam_engine.hpp"
 
 #include "game/steam_discovery.hpp"
+#include "support/fake_files.hpp"
 #include "support/fake_steam.hpp"
 #include "support/fake_steam_client.hpp"
 #include "support/message_of.hpp"
@@ -41,11 +42,11 @@ struct Rig {
         std::filesystem::create_directories(dir / "Steam");
         testing::writeFile(dir / "Steam" / "steamclient64.dll", "MZ");
         registry.path = (dir / "Steam" / ".." / "Steam").wstring();
-        libraryPath = files.local.canonical(dir / "Steam" / "steamclient64.dll");
+        libraryPath = LocalFiles().canonical(dir / "Steam" / "steamclient64.dll");
     }
 
     testing::FakeSteamRegistry registry;
-    testing::RecordingGameFiles files;
+    testing::FakeFiles files;
     FakeSteamClient steam;
     SteamEngineAccess access{registry, files, steam, steam, steam};
     std::filesystem::path libraryPath;

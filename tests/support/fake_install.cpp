@@ -4,8 +4,6 @@
 #include "common/text.hpp"
 #include "platform/sha256.hpp"
 
-#include <algorithm>
-#include <fstream>
 #include <iterator>
 
 namespace quorvel::testing {
@@ -35,110 +33,6 @@ private:
 };
 
 }  // namespace
-
-bool StoppableFiles::exists(const std::filesystem::path& path) {
-    budget_.spend();
-    return real_.exists(path);
-}
-
-std::optional<std::uintmax_t> StoppableFiles::sizeIfPresent(const std::filesystem::path& path) {
-    budget_.spend();
-    return real_.sizeIfPresent(path);
-}
-
-std::string StoppableFiles::readExecutable(const std::filesystem::path& path) {
-    budget_.spend();
-    return real_.readExecutable(path);
-}
-
-std::string StoppableFiles::readAll(const std::filesystem::path& path, std::size_t maxBytes) {
-    budget_.spend();
-    return real_.readAll(path, maxBytes);
-}
-
-bool StoppableFiles::refused(const std::filesystem::path& path) const {
-    if (!readOnlyFolder) return false;
-    const std::filesystem::path relative = path.lexically_relative(*readOnlyFolder);
-    return !relative.empty() && *relative.begin() != "..";
-}
-
-void StoppableFiles::createDirectories(const std::filesystem::path& folder) {
-    budget_.spend();
-    if (refused(folder) && !std::filesystem::exists(folder)) {
-        throw std::filesystem::filesystem_error("cannot create directories", folder,
-                                                std::make_error_code(std::errc::permission_denied));
-    }
-    real_.createDirectories(folder);
-}
-
-void StoppableFiles::writeWhole(const std::filesystem::path& path, std::string_view bytes) {
-    if (!budget_.allow()) {
-        real_.writeWhole(path, bytes.substr(0, bytes.size() / 2));
-        unflushedFrom_[path] = 0;
-        throw WorldStopped();
-    }
-    check(!refused(path), "无法写入更新文件");
-    written.push_back(path);
-    unflushedFrom_[path] = 0;
-    real_.writeWhole(path, bytes);
-}
-
-void StoppableFiles::flush(const std::filesystem::path& path) {
-    budget_.spend();
-    real_.flush(path);
-    unflushedFrom_.erase(path);
-}
-
-void StoppableFiles::carryUnflushed(const std::filesystem::path& from, const std::filesystem::path& to) {
-    const auto found = unflushedFrom_.find(from);
-    if (found == unflushedFrom_.end()) {
-        unflushedFrom_.erase(to);
-        return;
-    }
-    const std::uintmax_t offset = found->second;
-    unflushedFrom_.erase(found);
-    unflushedFrom_[to] = offset;
-}
-
-bool StoppableFiles::moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
-    budget_.spend();
-    if (refused(to) || !real_.moveDurably(from, to)) return false;
-    carryUnflushed(from, to);
-    return true;
-}
-
-void StoppableFiles::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-    budget_.spend();
-    real_.rename(from, to);
-    carryUnflushed(from, to);
-}
-
-void StoppableFiles::append(const std::filesystem::path& path, std::string_view bytes) {
-    budget_.spend();
-    std::error_code error;
-    const std::uintmax_t before = std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path) : 0;
-    const auto found = unflushedFrom_.find(path);
-    unflushedFrom_[path] = found == unflushedFrom_.end() ? before : std::min(found->second, before);
-    real_.append(path, bytes);
-}
-
-std::uintmax_t StoppableFiles::cutPower() {
-    std::uintmax_t zeroed = 0;
-    for (const auto& [path, offset] : unflushedFrom_) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error)) continue;
-        const std::uintmax_t size = std::filesystem::file_size(path);
-        if (size <= offset) continue;
-        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-        file.seekp(static_cast<std::streamoff>(offset));
-        const std::string zeros(static_cast<std::size_t>(size - offset), '\0');
-        file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-        check(file.good(), "cutPower: cannot zero the unflushed bytes");
-        zeroed += zeros.size();
-    }
-    unflushedFrom_.clear();
-    return zeroed;
-}
 
 std::unique_ptr<RegistryKey> FakeRegistry::createKey(const std::wstring& subKey) {
     budget_.spend();

@@ -1,7 +1,8 @@
 #pragma once
-// Fakes of the install seams (known folder, registry, stoppable file system) and InstallWorld,
-// which puts them together (with FakeNamedLocks and FakeProcesses) over a real temporary folder.
+// Fakes of the install seams (known folder, registry) and InstallWorld, which puts them together
+// (with FakeFiles, FakeNamedLocks and FakeProcesses) over a real temporary folder.
 
+#include "support/fake_files.hpp"
 #include "support/fake_http_transport.hpp"
 #include "support/fake_named_locks.hpp"
 #include "support/fake_processes.hpp"
@@ -21,66 +22,6 @@ namespace quorvel::testing {
 struct FakeKnownFolders final : KnownFolders {
     std::optional<std::filesystem::path> folder;
     std::optional<std::filesystem::path> localAppData() const override { return folder; }
-};
-
-// What a killed process does: nothing more. Raised by every operation after the budget is spent.
-struct WorldStopped : std::runtime_error {
-    WorldStopped() : std::runtime_error("the world stopped") {}
-};
-
-// Counts file-system and registry operations; with a limit, refuses every one after that many.
-struct OperationBudget {
-    std::optional<int> limit;
-    int used = 0;
-    // True when the operation may run; counts it.
-    bool allow() {
-        if (limit && used >= *limit) return false;
-        ++used;
-        return true;
-    }
-    void spend() {
-        if (!allow()) throw WorldStopped();
-    }
-};
-
-// The real file system in counted operations. A refused whole write leaves half of its bytes, as
-// a process killed while writing would. It also remembers which written bytes have not been
-// flushed, so that a test can cut the power: see cutPower.
-class StoppableFiles final : public InstallFiles {
-public:
-    explicit StoppableFiles(OperationBudget& budget) : budget_(budget) {}
-
-    bool exists(const std::filesystem::path& path) override;
-    std::optional<std::uintmax_t> sizeIfPresent(const std::filesystem::path& path) override;
-    std::string readExecutable(const std::filesystem::path& path) override;
-    std::string readAll(const std::filesystem::path& path, std::size_t maxBytes) override;
-    void createDirectories(const std::filesystem::path& folder) override;
-    void writeWhole(const std::filesystem::path& path, std::string_view bytes) override;
-    void flush(const std::filesystem::path& path) override;
-    bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;
-    void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
-    void append(const std::filesystem::path& path, std::string_view bytes) override;
-
-    // What a power cut leaves: every byte written (wholly or appended) and not flushed since reads
-    // back as a zero, and the file keeps its size, as NTFS keeps a file's size, which is metadata,
-    // but not its unflushed data. A flush covers what was written before it; a move or rename
-    // carries the file's unflushed bytes to its new name, and survives the cut itself. Returns the
-    // number of bytes zeroed.
-    std::uintmax_t cutPower();
-
-    std::vector<std::filesystem::path> written;  // targets of writeWhole, in order
-    // A folder without write permission: nothing can be created, written or moved into it (or
-    // below it), as the platform refuses it; reading stays possible.
-    std::optional<std::filesystem::path> readOnlyFolder;
-
-private:
-    bool refused(const std::filesystem::path& path) const;
-    void carryUnflushed(const std::filesystem::path& from, const std::filesystem::path& to);
-
-    OperationBudget& budget_;
-    // The offset from which each file's bytes are not yet on disk.
-    std::map<std::filesystem::path, std::uintmax_t> unflushedFrom_;
-    LocalInstallFiles real_;
 };
 
 // HKEY_CURRENT_USER as a map of keys to named string values ("" is the default value).
@@ -117,7 +58,7 @@ struct InstallWorld {
     FakeLocations locations;
     FakeKnownFolders folders;
     OperationBudget budget;
-    StoppableFiles files{budget};
+    FakeFiles files{budget};
     FakeRegistry registry{budget};
     FakeProcesses processes;  // the health checks: healthy when the program file exists
     FakeNamedLocks locks;

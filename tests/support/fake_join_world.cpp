@@ -2,7 +2,7 @@
 
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "outside/local_game_files.hpp"
+#include "support/fake_files.hpp"
 #include "support/fake_http_transport.hpp"
 
 #include <algorithm>
@@ -84,28 +84,6 @@ struct CountingRegistry final : SteamRegistry {
         return world.registry.activeUser();
     }
     FakeJoinWorld& world;
-};
-
-struct CountingFiles final : GameFiles {
-    CountingFiles(FakeJoinWorld& world) : world(world) {}
-    std::optional<std::string> readWhole(const std::filesystem::path& path) override {
-        world.call("readWhole " + path.filename().string());
-        return local.readWhole(path);
-    }
-    bool isRegularFile(const std::filesystem::path& path) override {
-        world.call("isRegularFile " + path.filename().string());
-        return local.isRegularFile(path);
-    }
-    std::unique_ptr<std::istream> openBinary(const std::filesystem::path& path) override {
-        world.call("openBinary " + path.filename().string());
-        return local.openBinary(path);
-    }
-    std::filesystem::path canonical(const std::filesystem::path& path) override {
-        world.call("canonical " + path.filename().string());
-        return local.canonical(path);
-    }
-    FakeJoinWorld& world;
-    LocalGameFiles local;
 };
 
 class CountingOpenedProcess final : public OpenedProcess {
@@ -278,7 +256,6 @@ const FakeLobby::Answer& FakeLobby::next(const std::string& endpoint) const {
 struct FakeJoinWorld::Seams {
     explicit Seams(FakeJoinWorld& world)
         : registry(world),
-          files(world),
           processes(world),
           windows(world),
           sleeper(world),
@@ -286,10 +263,14 @@ struct FakeJoinWorld::Seams {
           lobby{world.lobby, ticks, HttpHost{L"lobby.test", 443}},
           engine{registry, files, world.steam, world.steam, world.steam},
           pin(world.steam.pin()),
-          join{lobby, world.clock, registry, files, processes, windows, sleeper, programs, engine, pin, programs} {}
+          join{lobby, world.clock, registry, files, processes, windows, sleeper, programs, engine, pin, programs} {
+        files.onAccess = [&world](const std::string& operation, const std::filesystem::path& path) {
+            world.call(operation + " " + path.filename().string());
+        };
+    }
 
     CountingRegistry registry;
-    CountingFiles files;
+    FakeFiles files;  // each access is a call of the world
     CountingProcessTable processes;
     CountingWindows windows;
     CountingSleeper sleeper;

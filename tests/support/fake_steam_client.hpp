@@ -3,8 +3,8 @@
 // with its engine, in memory, recording every call in order.
 
 #include "launch/steam_client_pin.hpp"
-#include "outside/locked_file.hpp"
 #include "outside/module_loader.hpp"
+#include "platform/locked_file.hpp"
 #include "platform/process_environment.hpp"
 
 #include <cstdint>

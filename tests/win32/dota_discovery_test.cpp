@@ -2,8 +2,8 @@
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
 #include "game/steam_discovery.hpp"
-#include "outside/local_game_files.hpp"
 #include "outside/steam_registry_win32.hpp"
+#include "platform/files.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
 #include "support/temp_dir.hpp"
@@ -35,7 +35,7 @@ class DotaDiscoveryWin32 : public ::testing::Test {
 protected:
     testing::RegistrySandbox sandbox;
     Win32SteamRegistry registry;
-    LocalGameFiles files;
+    LocalFiles files;
 
     // Steam records its folder as it likes, here in lower case with forward slashes.
     void registerSteam(const fs::path& steamFolder, const std::string& libraryList) {

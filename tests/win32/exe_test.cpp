@@ -1,7 +1,7 @@
 // The shipped TXQNativeConnector.exe, started as Windows starts it.
 #include "app/result_file.hpp"
 #include "common/text.hpp"
-#include "outside/local_game_files.hpp"
+#include "platform/files.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
@@ -168,7 +168,7 @@ TEST_F(InspectExeTest, WithNoClientRunningReportsTheRootAsTheFileSystemSpellsIt)
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_TRUE(outcome.boxes.empty());
     EXPECT_EQ(filesBesideExe(), std::vector<std::string>{"native-inspect.json"});
-    const std::wstring root = LocalGameFiles().canonical(dotaRoot).wstring();
+    const std::wstring root = LocalFiles().canonical(dotaRoot).wstring();
     EXPECT_TRUE(root.ends_with(L"\\游戏库\\SteamApps\\common\\Dota 2 Beta")) << toNarrow(root);
     EXPECT_EQ(testing::readFile(dir / "native-inspect.json"),
               serializeResultFile({{"clients", nlohmann::json::array()}, {"dotaRoot", toNarrow(root)}}));

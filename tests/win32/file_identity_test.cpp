@@ -1,5 +1,5 @@
 // fileIdentity on Wine's files: the same file however it is spelt, another file (a copy) not.
-#include "outside/file_identity.hpp"
+#include "platform/file_identity.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 

@@ -11,6 +11,7 @@
 #include "common/text.hpp"
 #include "common/tick_clock.hpp"
 #include "launch/launch_arguments.hpp"
+#include "platform/files.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_win32.hpp"
 #include "platform/sha256.hpp"
@@ -20,7 +21,6 @@
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
-#include "update/install_files.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
@@ -343,7 +343,7 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
                        releaseToJson(Release{2026092002, newer.size(), sha256Hex(newer)}).dump(2));
 
     Win32KnownFolders folders;
-    LocalInstallFiles files;
+    LocalFiles files;
     Win32RegistryWriter registry;
     Win32Processes processes;
     Win32NamedLocks locks;

@@ -2,10 +2,10 @@
 // registry value sandboxed.
 #include "launch/steam_engine.hpp"
 #include "common/scoped_handle_win32.hpp"
-#include "outside/local_game_files.hpp"
-#include "outside/locked_file_win32.hpp"
 #include "outside/module_loader_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
+#include "platform/files.hpp"
+#include "platform/locked_file_win32.hpp"
 #include "platform/process_environment_win32.hpp"
 #include "stand_in_steam_client_pin.hpp"
 #include "support/message_of.hpp"
@@ -56,7 +56,7 @@ protected:
     testing::TempDir dir;
     testing::RegistrySandbox sandbox;
     Win32SteamRegistry registry;
-    LocalGameFiles files;
+    LocalFiles files;
     Win32LockedFileOpener lockedFiles;
     Win32ProcessEnvironment environment;
     Win32ModuleLoader modules;

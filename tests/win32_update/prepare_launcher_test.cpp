@@ -4,6 +4,7 @@
 #include "build_config.hpp"
 #include "common/http_transport_win32.hpp"
 #include "common/text.hpp"
+#include "platform/files.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_win32.hpp"
 #include "platform/sha256.hpp"
@@ -79,7 +80,7 @@ protected:
     testing::TempDir dir;
     testing::FakeLocations locations;
     testing::FakeKnownFolders folders;
-    LocalInstallFiles files;
+    LocalFiles files;
     PrivateRegistry registry;
     Win32Processes processes;
     PrivateLock locks;

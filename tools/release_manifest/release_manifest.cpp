@@ -1,7 +1,8 @@
 // release_manifest BUILD EXE: prints the update manifest that publishes EXE as build BUILD, written
 // exactly as the product writes active.json, after reading it back as the updater does.
 #include "common/error.hpp"
-#include "update/file_helpers.hpp"
+#include "platform/files.hpp"
+#include "update/executable_file.hpp"
 #include "update/release.hpp"
 
 #include <charconv>
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
     }
     try {
         const std::uint64_t build = parseBuild(argv[1]);
-        const quorvel::Release release = quorvel::publishRelease(build, quorvel::readExecutableFile(argv[2]));
+        quorvel::LocalFiles files;
+        const quorvel::Release release = quorvel::publishRelease(build, quorvel::readExecutableFile(files, argv[2]));
         std::cout << quorvel::releaseFileText(release);
         return 0;
     } catch (const std::exception& failure) {

@@ -1,4 +1,4 @@
-#include "outside/locked_file_win32.hpp"
+#include "platform/locked_file_win32.hpp"
 
 #include "common/scoped_handle_win32.hpp"
 

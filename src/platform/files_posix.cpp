@@ -1,4 +1,6 @@
-#include "update/file_helpers.hpp"
+#include "platform/files.hpp"
+
+#include "common/error.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,11 +20,15 @@ bool syncPath(const std::filesystem::path& path, int flags) {
 
 }  // namespace
 
-bool flushFileToDisk(const std::filesystem::path& path) {
-    return syncPath(path, O_RDONLY);
+std::filesystem::path LocalFiles::canonical(const std::filesystem::path& path) {
+    return std::filesystem::canonical(path);
 }
 
-bool moveFileDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
+void LocalFiles::flush(const std::filesystem::path& path) {
+    check(syncPath(path, O_RDONLY), "无法写入更新文件");
+}
+
+bool LocalFiles::moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) return false;
     const std::filesystem::path folder = to.has_parent_path() ? to.parent_path() : std::filesystem::path(".");
     return syncPath(folder, O_RDONLY | O_DIRECTORY);

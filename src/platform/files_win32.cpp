@@ -1,5 +1,6 @@
-#include "outside/local_game_files.hpp"
+#include "platform/files.hpp"
 
+#include "common/error.hpp"
 #include "common/scoped_handle_win32.hpp"
 
 #include <windows.h>
@@ -45,7 +46,7 @@ std::wstring classicForm(const std::wstring& final) {
 
 }  // namespace
 
-std::filesystem::path LocalGameFiles::canonical(const std::filesystem::path& path) {
+std::filesystem::path LocalFiles::canonical(const std::filesystem::path& path) {
     if (path.native().find(L'\0') != std::wstring::npos) fail(path, ERROR_INVALID_NAME);
     // Folders open only with backup semantics; without FILE_FLAG_OPEN_REPARSE_POINT links and
     // junctions are followed to their target.
@@ -58,6 +59,20 @@ std::filesystem::path LocalGameFiles::canonical(const std::filesystem::path& pat
     if (error == ERROR_PATH_NOT_FOUND) error = finalPath(file.get(), VOLUME_NAME_GUID, final);
     if (error != ERROR_SUCCESS) fail(path, error);
     return std::filesystem::path(classicForm(final));
+}
+
+void LocalFiles::flush(const std::filesystem::path& path) {
+    // FlushFileBuffers needs write access; it writes out the file's cached data whichever handle
+    // wrote it.
+    const ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    check(file && FlushFileBuffers(file.get()) != 0, "无法写入更新文件");
+}
+
+// MOVEFILE_WRITE_THROUGH makes the rename durable, not the moved file's bytes: flush comes first.
+bool LocalFiles::moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace quorvel

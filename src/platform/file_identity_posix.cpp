@@ -1,4 +1,4 @@
-#include "outside/file_identity.hpp"
+#include "platform/file_identity.hpp"
 
 #include <sys/stat.h>
 

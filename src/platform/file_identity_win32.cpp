@@ -1,4 +1,4 @@
-#include "outside/file_identity.hpp"
+#include "platform/file_identity.hpp"
 
 #include "common/scoped_handle_win32.hpp"
 

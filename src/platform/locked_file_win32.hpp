@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outside/locked_file.hpp"
+#include "platform/locked_file.hpp"
 
 namespace quorvel {
 
