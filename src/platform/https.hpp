@@ -1,5 +1,5 @@
 #pragma once
-// HttpTransport: WinHttpTransport (http_transport_win32.cpp), fake FakeHttpTransport (support/fake_http_transport.hpp).
+// HttpTransport: WinHttpTransport (https_win32.cpp), fake FakeHttpTransport (support/fake_http_transport.hpp).
 
 #include <cstddef>
 #include <cstdint>
