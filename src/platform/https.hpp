@@ -22,7 +22,8 @@ HttpHost lobbyHost();
 
 // One HTTPS exchange, step by step. Each step is a point where the clients give a failure of its
 // own, so each reports failure by its result instead of throwing. Objects own their platform
-// handles and release them when destroyed; the clients destroy them request first, session last.
+// handles and release them when destroyed; runHttpsExchange (https_exchange.hpp) destroys them
+// request first, session last.
 class HttpRequest {
 public:
     virtual ~HttpRequest() = default;
