@@ -6,7 +6,7 @@
 // manifest read that is JSON must then be read as exactly the Release the restated rules give, or
 // refused cleanly.
 #include "common/error.hpp"
-#include "lobby/lobby_client.hpp"
+#include "platform/https_exchange.hpp"
 #include "release_rules.hpp"
 #include "support/fake_http_transport.hpp"
 #include "update/release.hpp"
@@ -34,7 +34,7 @@ std::string expectedOutcome(const quorvel::testing::FakeHttpTransport& script, s
         case HttpStep::openSession:
         case HttpStep::connect:
         case HttpStep::openRequest:
-            return quorvel::kLobbyConnectMessage;
+            return quorvel::kHostUnreachableMessage;
         case HttpStep::disableRedirects:
             return "更新 HTTPS 策略失败";
         case HttpStep::send:

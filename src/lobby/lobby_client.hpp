@@ -1,16 +1,13 @@
 #pragma once
 
-#include "common/http_transport.hpp"
 #include "common/tick_clock.hpp"
+#include "platform/https.hpp"
 
 #include <nlohmann/json.hpp>
 
 #include <string_view>
 
 namespace quorvel {
-
-inline constexpr const char* kLobbyConnectMessage = "无法连接大厅，请检查网络";
-inline constexpr const char* kLobbyIncompleteMessage = "大厅请求未完成，请检查网络";
 
 // Where and through what the lobby is reached, and the clock of each exchange's deadline.
 struct LobbyAccess {

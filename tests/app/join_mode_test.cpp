@@ -38,8 +38,8 @@ struct JoinWorlds {
         // The launch path, scripted to succeed.
         join.censuses = {{}, {}, {}, {}, {join.client(kClient, L"-tools -addon txqarena +connect [A:1:123:45]")}};
         join.showWindow(kClient);
-        join.lobby.answers["context"] = {{200, join.entry}};
-        join.lobby.answers["consume"] = {{200, join.entry}};
+        join.answerLobby("context", {{200, join.entry}});
+        join.answerLobby("consume", {{200, join.entry}});
     }
     JoinTaskWorld task() { return {install.system, join.world()}; }
     void installNewerBuild() {

@@ -179,8 +179,8 @@ Lines requestsOf(const Lines& lobby) {
 // Runs `change` as the lobby is asked for `endpoint` the `occurrence`th time, before it answers.
 void onRequest(FakeJoinWorld& world, const std::string& endpoint, int occurrence, std::function<void()> change) {
     auto seen = std::make_shared<int>(0);
-    world.lobby.onRequest = [counted = world.lobby.onRequest, endpoint, occurrence, change,
-                             seen](const std::string& asked) {
+    world.onLobbyRequest = [counted = world.onLobbyRequest, endpoint, occurrence, change,
+                            seen](const std::string& asked) {
         counted(asked);
         if (asked == endpoint && ++*seen == occurrence) change();
     };
@@ -196,9 +196,9 @@ std::filesystem::path elsewhere(const FakeJoinWorld& world) {
 void changedEntry(FakeJoinWorld& world, const char* endpoint, int which) {
     nlohmann::json changed = world.entry;
     changed["serverSteamId"] = "[A:1:123:46]";
-    auto& answers = world.lobby.answers[endpoint];
-    answers.assign(which, {200, world.entry});
+    std::vector<FakeJoinWorld::LobbyAnswer> answers(which, {200, world.entry});
     answers.push_back({200, changed});
+    world.answerLobby(endpoint, answers);
 }
 
 const Scenario kScenarios[] = {
@@ -552,7 +552,7 @@ TEST(JoinFlow, AWindowThatCannotBeRaisedMakesTheResultFalseAfterSent) {
 TEST(JoinFlow, FailedProgressReportsChangeNothing) {
     FakeJoinWorld world;
     silentPath(world);
-    world.lobby.answers["helper-progress"] = {{500, nlohmann::json::object()}};
+    world.answerLobby("helper-progress", {{500, nlohmann::json::object()}});
     const auto outcome = world.enter();
     EXPECT_EQ(outcome.result, true);
     EXPECT_EQ(world.phases(), (Lines{"checking", "checking", "connecting", "sent"}));

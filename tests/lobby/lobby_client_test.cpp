@@ -251,6 +251,7 @@ TEST_F(LobbyClientTest, ABodyThatCannotBeSerialisedFailsAndClosesEverything) {
     EXPECT_EQ(failure<json::type_error>(json{{"ticket", "\xff"}}).rfind("[json.exception.type_error.316]", 0), 0u);
     EXPECT_FALSE(transport.sentBody.has_value());
     EXPECT_EQ(transport.handlesOpen, 0);
+    EXPECT_TRUE(transport.events.empty());  // refused before anything was opened
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "common/http_transport.hpp"
+#include "platform/https.hpp"
 #include "support/fake_clocks.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +16,24 @@ namespace quorvel::testing {
 // The steps of one exchange at which the transport can fail.
 enum class HttpStep { openSession, connect, openRequest, disableRedirects, send, receiveResponse, statusCode, read };
 
-// A scripted transport: answers with `status` and `body`, fails at `failAt` if set, and records
-// what the client asked for and every handle it opened and closed.
+// A scripted transport: answers each request by its path from `answers`, or else with `status`
+// and `body`; fails at `failAt` if set; and records what the client asked for and every handle
+// it opened and closed.
 struct FakeHttpTransport final : HttpTransport {
+    struct Answer {
+        std::uint32_t status = 200;
+        std::string body;
+    };
+    struct Request {
+        std::wstring verb;
+        std::wstring path;
+        std::string body;
+    };
+
     // Script.
+    // The answers to the requests for a path, used in order with the last one repeating; each
+    // request takes its answer as it is sent.
+    std::map<std::wstring, std::vector<Answer>> answers;
     std::optional<HttpStep> failAt;
     std::size_t failingRead = 0;  // which read fails (0 = the first) when failAt is read
     std::uint32_t status = 200;
@@ -36,6 +51,7 @@ struct FakeHttpTransport final : HttpTransport {
     bool redirectsDisabled = false;
     std::wstring headers;
     std::optional<std::string> sentBody;
+    std::vector<Request> requests;  // every request sent, in order
     std::vector<std::size_t> readCapacities;
     std::vector<std::string> events;  // "open session", "close request", ... in order
     int handlesOpen = 0;
@@ -47,6 +63,8 @@ struct FakeHttpTransport final : HttpTransport {
         if (onStep) onStep(step);
         return failAt == step;
     }
+    // The answer the next request to `path` gets.
+    Answer next(const std::wstring& path) const;
     void opened(const char* what);
     void closed(const char* what);
 };

@@ -6,71 +6,19 @@
 #include "support/fake_http_transport.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 namespace quorvel::testing {
 namespace {
 
 constexpr std::wstring_view kApiPrefix = L"/api/entry/";
 
-class LobbyRequest final : public HttpRequest {
-public:
-    LobbyRequest(FakeLobby& lobby, std::string endpoint) : lobby_(lobby), endpoint_(std::move(endpoint)) {
-        ++lobby_.handlesOpen;
-    }
-    ~LobbyRequest() override { --lobby_.handlesOpen; }
+std::wstring lobbyPath(const std::string& endpoint) {
+    return std::wstring(kApiPrefix) + toWide(endpoint);
+}
 
-    bool disableRedirects() override { return true; }
-    bool send(const std::wstring&, std::string_view body) override {
-        answer_ = lobby_.next(endpoint_);
-        lobby_.requests.push_back({endpoint_, nlohmann::json::parse(body)});
-        bytes_ = answer_.body.dump();
-        return true;
-    }
-    bool receiveResponse() override { return true; }
-    std::optional<std::uint32_t> statusCode() override { return answer_.status; }
-    std::optional<std::size_t> read(char* buffer, std::size_t capacity) override {
-        const std::size_t count = std::min(capacity, bytes_.size() - offset_);
-        std::memcpy(buffer, bytes_.data() + offset_, count);
-        offset_ += count;
-        return count;
-    }
-
-private:
-    FakeLobby& lobby_;
-    std::string endpoint_;
-    FakeLobby::Answer answer_;
-    std::string bytes_;
-    std::size_t offset_ = 0;
-};
-
-class LobbyConnection final : public HttpConnection {
-public:
-    explicit LobbyConnection(FakeLobby& lobby) : lobby_(lobby) { ++lobby_.handlesOpen; }
-    ~LobbyConnection() override { --lobby_.handlesOpen; }
-
-    std::unique_ptr<HttpRequest> openRequest(const std::wstring&, const std::wstring& path, bool) override {
-        const std::string endpoint = toNarrow(path.substr(kApiPrefix.size()));
-        if (lobby_.onRequest) lobby_.onRequest(endpoint);
-        return std::make_unique<LobbyRequest>(lobby_, endpoint);
-    }
-
-private:
-    FakeLobby& lobby_;
-};
-
-class LobbySession final : public HttpSession {
-public:
-    explicit LobbySession(FakeLobby& lobby) : lobby_(lobby) { ++lobby_.handlesOpen; }
-    ~LobbySession() override { --lobby_.handlesOpen; }
-
-    std::unique_ptr<HttpConnection> connect(const HttpHost&) override {
-        return std::make_unique<LobbyConnection>(lobby_);
-    }
-
-private:
-    FakeLobby& lobby_;
-};
+std::string endpointOf(const std::wstring& path) {
+    return toNarrow(path.substr(kApiPrefix.size()));
+}
 
 // The seams as the join sees them: each call counted by the world, then served by the fakes.
 struct CountingRegistry final : SteamRegistry {
@@ -240,19 +188,6 @@ nlohmann::json ticketBody() {
 
 }  // namespace
 
-std::unique_ptr<HttpSession> FakeLobby::openSession(const std::wstring&, std::uint32_t) {
-    return std::make_unique<LobbySession>(*this);
-}
-
-const FakeLobby::Answer& FakeLobby::next(const std::string& endpoint) const {
-    static const Answer kEmpty{200, nlohmann::json::object()};
-    const auto scripted = answers.find(endpoint);
-    if (scripted == answers.end() || scripted->second.empty()) return kEmpty;
-    const auto asked = std::count_if(requests.begin(), requests.end(),
-                                     [&](const Request& request) { return request.endpoint == endpoint; });
-    return scripted->second[std::min<std::size_t>(asked, scripted->second.size() - 1)];
-}
-
 struct FakeJoinWorld::Seams {
     explicit Seams(FakeJoinWorld& world)
         : registry(world),
@@ -302,9 +237,13 @@ FakeJoinWorld::FakeJoinWorld()
              {"connectionType", "steam"},
              {"toolsMode", true},
              {"expiresAt", clock.time + 30}};
-    lobby.onRequest = [this](const std::string& endpoint) {
+    onLobbyRequest = [this](const std::string& endpoint) {
         // A report's failure is ignored by design, so it is no call whose failure could show.
         if (endpoint != "helper-progress") call("lobby " + endpoint);
+    };
+    lobby.body = "{}";
+    lobby.onStep = [this](HttpStep step) {
+        if (step == HttpStep::openRequest && onLobbyRequest) onLobbyRequest(endpointOf(lobby.path));
     };
     steam.onEvent = [this](const std::string& event) {
         if (isRelease(event)) {
@@ -344,25 +283,32 @@ void FakeJoinWorld::showWindow(std::uint32_t pid) {
     windows.windows.push_back(WindowInfo{WindowHandle{pid * 10u}, pid, pid + 1, true, L"Dota 2"});
 }
 
+void FakeJoinWorld::answerLobby(const std::string& endpoint, const std::vector<LobbyAnswer>& answers) {
+    std::vector<FakeHttpTransport::Answer>& scripted = lobby.answers[lobbyPath(endpoint)];
+    scripted.clear();
+    for (const LobbyAnswer& answer : answers) scripted.push_back({answer.status, answer.body.dump()});
+}
+
 std::vector<std::string> FakeJoinWorld::requests() const {
     std::vector<std::string> lines;
-    for (const FakeLobby::Request& request : lobby.requests)
-        lines.push_back(request.endpoint + " " + request.body.dump());
+    for (const FakeHttpTransport::Request& request : lobby.requests)
+        lines.push_back(endpointOf(request.path) + " " + nlohmann::json::parse(request.body).dump());
     return lines;
 }
 
 std::vector<std::string> FakeJoinWorld::phases() const {
     std::vector<std::string> found;
-    for (const FakeLobby::Request& request : lobby.requests) {
-        if (request.endpoint == "helper-progress") found.push_back(request.body.at("phase").get<std::string>());
+    for (const FakeHttpTransport::Request& request : lobby.requests) {
+        if (endpointOf(request.path) == "helper-progress")
+            found.push_back(nlohmann::json::parse(request.body).at("phase").get<std::string>());
     }
     return found;
 }
 
 int FakeJoinWorld::consumes() const {
-    return static_cast<int>(
-        std::count_if(lobby.requests.begin(), lobby.requests.end(),
-                      [](const FakeLobby::Request& request) { return request.endpoint == "consume"; }));
+    return static_cast<int>(std::count_if(
+        lobby.requests.begin(), lobby.requests.end(),
+        [](const FakeHttpTransport::Request& request) { return request.path == lobbyPath("consume"); }));
 }
 
 int FakeJoinWorld::openNow() const {
@@ -370,8 +316,9 @@ int FakeJoinWorld::openNow() const {
 }
 
 JoinOutcome FakeJoinWorld::enter() {
-    if (lobby.answers["context"].empty()) lobby.answers["context"] = {{200, entry}};
-    if (lobby.answers["consume"].empty()) lobby.answers["consume"] = {{200, entry}};
+    for (const char* endpoint : {"context", "consume"}) {
+        if (lobby.answers[lobbyPath(endpoint)].empty()) answerLobby(endpoint, {{200, entry}});
+    }
     try {
         return {quorvel::enter(seams_->join, kTicket,
                                [this](const std::wstring& text) {

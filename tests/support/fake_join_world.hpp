@@ -3,10 +3,10 @@
 // census per call, windows, exit waits, Steam's client library, the account, the launcher) over a
 // Steam folder and Dota root on disk. Every call the join makes into it is counted and named, and
 // any one of them can be made to fail; every request, status text and handle is recorded.
-// FakeLobby is the fake of the lobby transport.
+// The lobby is a FakeHttpTransport.
 
-#include "common/http_transport.hpp"
 #include "launch/join_flow.hpp"
+#include "support/fake_http_transport.hpp"
 #include "support/fake_process_table.hpp"
 #include "support/fake_processes.hpp"
 #include "support/fake_steam.hpp"
@@ -20,7 +20,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,30 +28,6 @@
 namespace quorvel::testing {
 
 class FakeJoinWorld;
-
-// The lobby at the transport: answers scripted per endpoint ("context", "consume",
-// "helper-progress"), used in order with the last one repeating; every request recorded.
-class FakeLobby final : public HttpTransport {
-public:
-    struct Answer {
-        std::uint32_t status = 200;
-        nlohmann::json body;
-    };
-    struct Request {
-        std::string endpoint;
-        nlohmann::json body;
-    };
-
-    std::map<std::string, std::vector<Answer>> answers;
-    std::vector<Request> requests;
-    int handlesOpen = 0;
-    // Runs as each request is opened, before anything is sent.
-    std::function<void(const std::string& endpoint)> onRequest;
-
-    std::unique_ptr<HttpSession> openSession(const std::wstring& agent, std::uint32_t timeout) override;
-    // The answer to the next request to `endpoint`.
-    const Answer& next(const std::string& endpoint) const;
-};
 
 // What enter did: its result, or the message it failed with.
 struct JoinOutcome {
@@ -74,7 +49,16 @@ public:
     FakeJoinWorld& operator=(const FakeJoinWorld&) = delete;
 
     // Script.
-    nlohmann::json entry;  // what "context" and "consume" answer unless `lobby.answers` says more
+    nlohmann::json entry;  // what "context" and "consume" answer unless answerLobby says more
+    // The lobby's answers to `endpoint` ("context", "consume", "helper-progress"), used in order
+    // with the last one repeating; an endpoint without answers gets 200 and `entry` or {}.
+    struct LobbyAnswer {
+        std::uint32_t status = 200;
+        nlohmann::json body;
+    };
+    void answerLobby(const std::string& endpoint, const std::vector<LobbyAnswer>& answers);
+    // Runs as each lobby request is opened, before anything is sent.
+    std::function<void(const std::string& endpoint)> onLobbyRequest;
     // The processes each census finds, in call order, the last one staying; process reads between
     // two censuses see the latest.
     std::vector<std::vector<FakeProcess>> censuses;
@@ -98,7 +82,7 @@ public:
     std::filesystem::path dotaRoot;
     std::filesystem::path dotaExe;
     FakeClock clock;
-    FakeLobby lobby;
+    FakeHttpTransport lobby;
     FakeSteamRegistry registry;
     FakeProcessTable processTable;
     FakeWindowSystem windows;

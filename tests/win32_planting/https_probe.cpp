@@ -2,7 +2,7 @@
 // System32 first as the exe's entry limits it, for the planting test: TLS is where WinHTTP loads
 // DLLs of its own. Usage: https_probe.exe PORT (a host on localhost). Exit code 0 when an answer
 // came back, 1 when a step failed, 2 on wrong use.
-#include "common/http_transport_win32.hpp"
+#include "platform/https_win32.hpp"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -2,9 +2,9 @@
 // own exe is installed, health-checked and registered, and its next release served as an update.
 #include "update/prepare_launcher.hpp"
 #include "build_config.hpp"
-#include "common/http_transport_win32.hpp"
 #include "common/text.hpp"
 #include "platform/files.hpp"
+#include "platform/https_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_win32.hpp"
 #include "platform/sha256.hpp"

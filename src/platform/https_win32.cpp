@@ -1,4 +1,4 @@
-#include "common/http_transport_win32.hpp"
+#include "platform/https_win32.hpp"
 
 #include "common/scoped_handle_win32.hpp"
 

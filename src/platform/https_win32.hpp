@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/http_transport.hpp"
+#include "platform/https.hpp"
 
 namespace quorvel {
 

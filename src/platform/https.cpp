@@ -1,5 +1,5 @@
 #include "build_config.hpp"
-#include "common/http_transport.hpp"
+#include "platform/https.hpp"
 
 namespace quorvel {
 

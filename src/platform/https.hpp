@@ -1,5 +1,5 @@
 #pragma once
-// HttpTransport: WinHttpTransport (http_transport_win32.cpp), fake FakeHttpTransport (support/fake_http_transport.hpp).
+// HttpTransport: WinHttpTransport (https_win32.cpp), fake FakeHttpTransport (support/fake_http_transport.hpp).
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,8 @@ HttpHost lobbyHost();
 
 // One HTTPS exchange, step by step. Each step is a point where the clients give a failure of its
 // own, so each reports failure by its result instead of throwing. Objects own their platform
-// handles and release them when destroyed; the clients destroy them request first, session last.
+// handles and release them when destroyed; runHttpsExchange (https_exchange.hpp) destroys them
+// request first, session last.
 class HttpRequest {
 public:
     virtual ~HttpRequest() = default;
