@@ -28,8 +28,12 @@ import json
 import re
 import sys
 
-import jsonschema
-import yaml
+try:
+    import jsonschema
+    import yaml
+except ImportError as missing:
+    sys.exit("check_lobby_api.py needs Debian's python3-jsonschema and python3-yaml (scripts/setup installs "
+             "them) under /usr/bin/python3: %s" % missing)
 
 OPERATION_METHODS = ("get", "put", "post", "delete", "options", "head", "patch", "trace")
 STATUS_KEY = re.compile(r"^(?:[1-5][0-9][0-9]|[1-5]XX|default)$")
