@@ -115,8 +115,14 @@ class DocumentCheck(unittest.TestCase):
         def unlabelled_case(c):
             c["refused"][0].pop("schemaExpresses")
 
-        def blamed_elsewhere(d):
+        def too_narrow(d):
             entry(d)["map"]["pattern"] = "^brellowick$"  # refuses "brellowick.vpk", and "A_b9" too
+
+        def refused_for_another_member(d):
+            # Upper-case rooms pass their own pattern, but the schema refuses their map instead.
+            entry(d)["roomId"]["pattern"] = "^[a-fA-F0-9]{12}$"
+            schemas(d)["Entry"].update({"if": {"properties": {"roomId": {"pattern": "^[A-F]"}}},
+                                        "then": {"properties": {"map": {"const": "elsewhere"}}}})
 
         faults = {
             "a widened pattern": (widened_room, None, ["refused 'roomId upper' (房间或玩家标识无效) passes"]),
@@ -125,7 +131,9 @@ class DocumentCheck(unittest.TestCase):
             "a wrongly labelled case": (None, misfiled_case, ["refused 'expired' (连接信息已过期，请回大厅重新点击) passes",
                                                               "refused 'map dot' is marked as beyond a schema"]),
             "an unlabelled case": (None, unlabelled_case, ["refused 'array' does not say whether"]),
-            "a too narrow pattern": (blamed_elsewhere, None, ["accepted 'every bound at its edge' fails"]),
+            "a too narrow pattern": (too_narrow, None, ["accepted 'every bound at its edge' fails"]),
+            "a refusal for another reason": (refused_for_another_member, None,
+                                             ["refused 'roomId upper' fails the schema on ['map'], not on ['roomId']"]),
         }
         for what, (change_document, change_cases, messages) in faults.items():
             with self.subTest(what), tempfile.TemporaryDirectory() as folder:
