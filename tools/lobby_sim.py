@@ -236,6 +236,7 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
         }
         instance.record(entry)
         rule = instance.take_rule(self.command, self.path)
+        self.answer = {"mode": rule.get("mode", "normal") if rule else "normal", "status": None}
         try:
             if rule is None:
                 self.answer_by_default(instance, body)
@@ -245,6 +246,7 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
             pass
         with instance.lock:  # the control side may be serialising the record meanwhile
             entry["answered"] = time.monotonic()
+        instance.sim.capture_exchange(entry, self.answer)
 
     def read_body(self):
         try:
@@ -317,6 +319,7 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
         headers = list(headers.items()) if isinstance(headers, dict) else [tuple(h) for h in headers]
         status = int(rule.get("status", 200))
         if mode == "endless":
+            self.note_answer(status, body or b" ", headers, None)
             return self.send_endless(status, headers, body or b" ", stop)
         if mode == "cut":
             return self.send(status, body, headers=headers, cut_after=int(rule.get("cutAfter", len(body) // 2)),
@@ -330,6 +333,7 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
         """The answer; with `drip` = (seconds, stop event) the status and headers at once, then the
         body one byte after each interval, until it is all sent, the client hangs up or the stall
         limit is reached."""
+        self.note_answer(status, body, headers, content_type)
         self.send_response(status)
         names = {name.lower() for name, _ in headers}
         if "content-type" not in names and content_type:
@@ -350,6 +354,17 @@ class LobbyHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             # Hang up without finishing the body or the TLS session.
             self.connection.shutdown(socket.SHUT_RDWR)
+
+    def note_answer(self, status, body, headers, content_type):
+        """What is about to be sent, for the capture: the body whole, as the answer means it (a
+        `cut` or `endless` answer sends less or more, which its mode tells)."""
+        for name, value in headers:
+            if name.lower() == "content-type":
+                content_type = value
+        self.answer.update(status=status, length=len(body), sha256=hashlib.sha256(body).hexdigest(),
+                           contentType=content_type)
+        if content_type != "application/octet-stream":
+            self.answer["body"] = body.decode("utf-8", "replace")
 
     def send_drip(self, body, interval, stop):
         self.wfile.flush()
@@ -488,7 +503,7 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
 # --- the whole simulator -------------------------------------------------------------------
 
 class Simulator:
-    def __init__(self, folder, https_port, control_port):
+    def __init__(self, folder, https_port, control_port, capture=None):
         self.folder = folder
         self.activity = Activity()
         self.finished = threading.Event()
@@ -501,10 +516,22 @@ class Simulator:
         self.untrusted_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         self.untrusted_context.load_cert_chain(os.path.join(folder, "untrusted.pem"),
                                                os.path.join(folder, "untrusted.key"))
+        self.capture = os.path.abspath(capture) if capture else None
+        self.capture_lock = threading.Lock()
         self.control_port = control_port
         self.control = ControlServer(self)
         threading.Thread(target=self.control.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
         self.instances["default"] = Instance(self, "default", https_port)
+
+    def capture_exchange(self, request, answer):
+        """With --capture: one line a request, its answer's status (null when none was sent),
+        mode, length, SHA-256 and body (when not an image)."""
+        if not self.capture:
+            return
+        line = {"method": request["method"], "path": request["path"], "requestHeaders": request["headers"],
+                "request": request["body"], **answer}
+        with self.capture_lock, open(self.capture, "a", encoding="utf-8") as out:
+            out.write(json.dumps(line, ensure_ascii=False) + "\n")
 
     def create_instance(self, untrusted=False):
         with self.instances_lock:
@@ -529,6 +556,7 @@ class Simulator:
             "caCertificate": os.path.join(self.folder, "ca.pem"),
             "caDer": os.path.join(self.folder, "ca.der"),
             "caSha1": self.ca_sha1,
+            **({"capture": self.capture} if self.capture else {}),
         }
 
 
@@ -561,13 +589,15 @@ def main():
     parser.add_argument("--max-lifetime", type=float, default=0, help="exit after this many seconds (0: never)")
     parser.add_argument("--downloads", default="",
                         help="a release tree (scripts/release's dist/) whose files the default host serves")
+    parser.add_argument("--capture", default="",
+                        help="append each request and the answer given to it to this file, one JSON object a line")
     args = parser.parse_args()
 
     os.makedirs(args.dir, exist_ok=True)
     state_path = os.path.join(args.dir, "state.json")
     if os.path.exists(state_path):
         os.remove(state_path)
-    sim = Simulator(args.dir, args.https_port, args.control_port)
+    sim = Simulator(args.dir, args.https_port, args.control_port, args.capture)
     if args.downloads:
         sim.instances["default"].downloads = os.path.abspath(args.downloads)
     signal.signal(signal.SIGTERM, lambda *_: sim.finished.set())

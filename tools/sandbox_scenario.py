@@ -41,6 +41,11 @@ TEXT_INSTALLED = "Quorvel已安装，已启用自动更新。\\r\\n返回大厅�
 TEXT_SWITCHING = "更新完成，正在切换新版助手…"
 TEXT_EXPIRED = "连接信息已过期，请回大厅重新点击"
 
+# The operators' contract, and the checker that holds the simulator's answers to it (Debian's
+# interpreter, which has python3-jsonschema and python3-yaml from scripts/setup).
+LOBBY_API = os.path.join(ROOT, "docs", "lobby-api.yaml")
+CHECK_LOBBY_API = ["/usr/bin/python3", os.path.join(ROOT, "tools", "check_lobby_api.py")]
+
 CONTEXT, CONSUME, PROGRESS = "/api/entry/context", "/api/entry/consume", "/api/entry/helper-progress"
 MANIFEST = "/downloads/native-connector-update.json"
 
@@ -121,6 +126,10 @@ for hostile, (changes, rules, expected, text) in HOSTILE.items():
                           "entry": changes, "rules": rules, "requests": expected, "steam": [], "final": text}
 # The trickle is refused at the deadline (about 31 s after the click), not once the whole answer is in.
 SCENARIOS["drip-lobby"]["finalWithinMs"] = 40000
+# The hostile lobbies whose context answers break docs/lobby-api.yaml; the others' answers keep to it
+# (an expired Entry or another account breaks no rule that a schema can state).
+for hostile in ("server-suffix", "body-too-large", "nested-arrays", "redirect", "silent-lobby", "drip-lobby"):
+    SCENARIOS[hostile]["offContract"] = [CONTEXT]
 
 
 class World:
@@ -172,6 +181,32 @@ class World:
                          str(close_when_stable_ms), *run, target)
 
 
+def capture_mark(world):
+    """The simulator's capture file and its length now, or None when it captures nothing (it
+    does when scripts/e2e starts it with QUORVEL_SIM_CAPTURE)."""
+    capture = json.load(open(os.path.join(world.simdir, "state.json"))).get("capture")
+    if not capture:
+        return None
+    return capture, os.path.getsize(capture) if os.path.exists(capture) else 0
+
+
+def check_answers(mark, off_contract=()):
+    """Prints the checker's verdict on every answer captured since `mark`; the problems."""
+    if mark is None:
+        if os.environ.get("QUORVEL_SIM_CAPTURE"):
+            return ["QUORVEL_SIM_CAPTURE is set, but the simulator captures no answers"]
+        return []
+    capture, start = mark
+    command = CHECK_LOBBY_API + ["answers", LOBBY_API, capture, "--from", str(start)]
+    for path in off_contract:
+        command += ["--off-contract", path]
+    done = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+    print("\nThe simulator's answers against docs/lobby-api.yaml:")
+    for line in (done.stdout + done.stderr).splitlines():
+        print("  " + line)
+    return [] if done.returncode == 0 else ["the simulator's answers do not keep to docs/lobby-api.yaml (above)"]
+
+
 def click_lines(world, record):
     """The click's record as (milliseconds, event, rest)."""
     out = []
@@ -197,6 +232,7 @@ def install(world):
     world.sim("DELETE", "/instances/default/requests")
     starts_before = len(world.lines("starts.txt"))
     log_from = wine_log_size(world)
+    mark = capture_mark(world)
     code = world.click(exe, "first-run.txt", 8000, "--run")
     events = click_lines(world, "first-run.txt")
     print("First run of the downloaded exe (%s, no argument):" % exe)
@@ -207,6 +243,10 @@ def install(world):
     texts = [v for _, e, v in events if e == "text"]
     ok = code == 0 and command is not None and texts and texts[-1] == TEXT_INSTALLED
     ok = ok and any(e == "exit" and v.endswith(" 0") for _, e, v in events)
+    answers = check_answers(mark)
+    for p in answers:
+        print("FAILED: " + p)
+    ok = ok and not answers
     report_starts(world, starts_before)
     if not ok:
         report_wine(world, log_from)
@@ -403,6 +443,7 @@ def click(world, name):
     engine_file = os.path.join(world.c, "Program Files (x86)", "Steam", "steamclient64-calls.txt")
     engine_before = len(open(engine_file).read().splitlines()) if os.path.exists(engine_file) else 0
     world.sim("DELETE", "/instances/default/requests")
+    mark = capture_mark(world)
 
     print("Scenario %s: %s" % (name, scenario["about"]))
     print("Click: %s" % link)
@@ -507,6 +548,7 @@ def click(world, name):
             problems.append("active build %s, expected %s" % ((after or {}).get("build"), next_build))
     elif after != build_before:
         problems.append("the install changed: %s -> %s" % (build_before, after))
+    problems += check_answers(mark, scenario.get("offContract", []))
     problems = prepared + problems
     if "verify" in scenario:
         problems += scenario["verify"](world, events)
