@@ -255,7 +255,7 @@ TEST_F(PrepareLauncher, TheInstallLockIsWaitedForAndAlwaysGivenBack) {
 // Stops the world after each file-system or registry operation of a run that installs a newer
 // build, then runs again normally: the second run must always end with a sound install. The world
 // stops either as a killed process does (every byte written stays) or by a power cut, after which
-// every byte not flushed reads back as a zero (StoppableFiles::cutPower).
+// every byte not flushed reads back as a zero (FakeFiles::cutPower).
 TEST_F(PrepareLauncher, AnInstallStoppedAfterAnyOperationIsRepairedByTheNextRun) {
     const Release release = testing::releaseOf(kNewer, newer);
     publish(release, newer);
