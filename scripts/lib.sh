@@ -2,6 +2,11 @@
 #   . "$(dirname "$0")/lib.sh"
 # Nothing here changes the caller's options (set -e/-u/-o pipefail stay as the script set them).
 
+# Debian's interpreter (its packages, python3-pil among them, are what scripts/setup installs),
+# whatever python3 comes first on PATH.
+python3_bin=/usr/bin/python3
+[ -x "$python3_bin" ] || python3_bin=python3
+
 # reexec_without_aslr ARGS...: runs this script again under `setarch -R` (no address-space
 # randomisation), unless it already runs so or setarch refuses; the personality is inherited by all
 # that the script starts. Wine's loader here maps the shared user data page only after the C
