@@ -35,14 +35,20 @@ free_display() {
 }
 
 # start_xvfb FIRST LAST [XVFB_OPTION...]: starts Xvfb on the first free display number in
-# FIRST..LAST (-nolisten tcp, the given options, e.g. -screen 0 1024x768x24) and waits until it
-# serves that number: the lock file names our Xvfb and the socket is there. Sets display and
-# xvfb_pid and exports DISPLAY. Should another program take the number first (our Xvfb ends at
-# once), the next free number is tried. Fails, with display and xvfb_pid empty, when no number is
-# free or Xvfb does not come up within 10 s; the caller says so in its own words.
+# FIRST..LAST, or in the range QUORVEL_DISPLAYS=FIRST-LAST names (for a machine whose display
+# numbers are shared out among several runs), with -nolisten tcp and the given options (e.g.
+# -screen 0 1024x768x24), and waits until it serves that number: the lock file names our Xvfb and
+# the socket is there. Sets display and xvfb_pid and exports DISPLAY. Should another program take
+# the number first (our Xvfb ends at once), the next free number is tried. Fails, with display and
+# xvfb_pid empty, when no number is free or Xvfb does not come up within 10 s; the caller says so
+# in its own words.
 start_xvfb() {
   local first=$1 last=$2 n lock
   shift 2
+  if [[ ${QUORVEL_DISPLAYS:-} =~ ^([0-9]+)-([0-9]+)$ ]]; then
+    first=${BASH_REMATCH[1]}
+    last=${BASH_REMATCH[2]}
+  fi
   display=
   xvfb_pid=
   while n=$(free_display "$first" "$last"); do
