@@ -1,0 +1,169 @@
+"""The demo's storyboard: one picture of the screen for each text the status window showed.
+
+How a frame is caught. click.exe (tools/click) reads the helper's status window every 10 ms and
+appends each new text to its record, with the milliseconds since the click; `Storyboard` reads
+that record every 30 ms. Xvfb, started with -fbdir, keeps the screen in a file as an XWD image and
+draws into it as it goes, so reading that file is a screenshot that costs a file read. While a
+text is the newest in the record, and for at most a second after it appeared there, every poll
+copies the screen. When the next text shows up in the record, the current text's frame is the
+last copy taken at least 50 ms before that moment: the record lags the window by at most
+click.exe's 10 ms poll, and our poll by 30 ms more, so that copy was taken before the next text
+was set, and is as late as possible, giving the window time to paint its new text. A text that
+stands longer gets the copy taken a second after it appeared; the last text's frame shows what
+followed it, the Dota window raised in front of the status window. No window's pixels are read
+back from Wine, and nothing depends on how long Wine takes to paint, beyond the 30 ms poll.
+
+Frames are composed with Pillow (Debian's python3-pil, run by /usr/bin/python3) into one PNG: a
+column of frames, each cropped to the part of the desktop where windows were seen, under a
+caption with its time after the click and the text.
+"""
+import os
+import struct
+import threading
+import time
+
+POLL_S = 0.03
+# A copy taken this long before the next text was seen in the record shows the text before it.
+LAG_S = 0.05
+HOLD_S = 1.0
+FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"  # fonts-wqy-microhei: Latin and CJK
+
+
+def read_record(path):
+    """The texts of click.exe's record as (milliseconds, text), in order."""
+    texts = []
+    try:
+        with open(path, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+    except FileNotFoundError:
+        return texts
+    for line in lines:
+        ms, _, rest = line.partition(" ")
+        event, _, value = rest.partition(" ")
+        if event == "text" and ms.isdigit():
+            texts.append((int(ms), value.replace("\\r\\n", " ").replace("\\n", " ").replace("\\r", " ")))
+    return texts
+
+
+class Storyboard(threading.Thread):
+    """Follows click.exe's record at `record` and copies Xvfb's frame buffer file `framebuffer`
+    for each text; frames() gives (milliseconds, text, XWD bytes or None) once stopped."""
+
+    def __init__(self, record, framebuffer):
+        super().__init__(daemon=True)
+        self.record, self.framebuffer = record, framebuffer
+        self.stop = threading.Event()
+        self.error = None
+        self._frames = []  # (ms, text, xwd bytes or None), one per text seen
+
+    def _grab(self):
+        try:
+            with open(self.framebuffer, "rb") as f:
+                return f.read()
+        except OSError as e:
+            self.error = "cannot read the screen from %s: %s" % (self.framebuffer, e)
+            return None
+
+    @staticmethod
+    def _choose(copies, seen_at, next_seen_at):
+        """The last copy taken LAG_S before the next text was seen; else the earliest copy."""
+        fitting = [data for taken, data in copies if taken <= next_seen_at - LAG_S and taken >= seen_at]
+        if fitting:
+            return fitting[-1]
+        return copies[0][1] if copies else None
+
+    def run(self):
+        texts = []
+        copies = []  # (monotonic time, bytes) of the newest text, the last few only
+        seen_at = 0.0
+        while True:
+            stopping = self.stop.is_set()
+            now = time.monotonic()
+            latest = read_record(self.record)
+            if len(latest) > len(texts):
+                if texts:
+                    self._frames.append(texts[-1] + (self._choose(copies, seen_at, now),))
+                # Texts that came and went between two polls get no picture of their own.
+                for ms, text in latest[len(texts):-1]:
+                    self._frames.append((ms, text, None))
+                texts, copies, seen_at = latest, [], now
+            if stopping:
+                if texts:
+                    self._frames.append(texts[-1] + (self._choose(copies, seen_at, now + LAG_S),))
+                return
+            if texts and now - seen_at <= HOLD_S:
+                data = self._grab()
+                if data is not None:
+                    copies = (copies + [(now, data)])[-4:]
+            self.stop.wait(POLL_S)
+
+    def frames(self):
+        return list(self._frames)
+
+
+def xwd_image(data):
+    """An XWD image of 32 bits a pixel (Xvfb's frame buffer file) as a Pillow RGB image."""
+    from PIL import Image
+    header = struct.unpack(">25I", data[:100])
+    header_size, width, height = header[0], header[4], header[5]
+    byte_order, bits_per_pixel, bytes_per_line, ncolors = header[7], header[11], header[12], header[19]
+    if bits_per_pixel != 32:
+        raise ValueError("the screen has %d bits a pixel, not 32" % bits_per_pixel)
+    pixels = data[header_size + 12 * ncolors:header_size + 12 * ncolors + bytes_per_line * height]
+    return Image.frombuffer("RGB", (width, height), pixels, "raw", "BGRX" if byte_order == 0 else "XRGB",
+                            bytes_per_line, 1)
+
+
+def compose(frames, target, title):
+    """Writes the storyboard PNG; returns the number of frames with a picture."""
+    from PIL import Image, ImageChops, ImageDraw, ImageFont
+
+    images = [(ms, text, xwd_image(data) if data else None) for ms, text, data in frames]
+    pictures = [image for _, _, image in images if image is not None]
+    if not pictures:
+        raise ValueError("no frame was caught")
+    # The part of the screen that differs from the bare desktop (the colour most of the first frame
+    # has) in any frame, with a margin: the windows, wherever they were placed.
+    width, height = pictures[0].size
+    colours = pictures[0].getcolors(maxcolors=width * height)
+    background = Image.new("RGB", (width, height), max(colours)[1])
+    box = None
+    for picture in pictures:
+        found = ImageChops.difference(picture, background).getbbox()
+        if found:
+            box = found if box is None else (min(box[0], found[0]), min(box[1], found[1]),
+                                             max(box[2], found[2]), max(box[3], found[3]))
+    margin = 24
+    box = (0, 0, width, height) if box is None else (max(box[0] - margin, 0), max(box[1] - margin, 0),
+                                                     min(box[2] + margin, width), min(box[3] + margin, height))
+    crop_w, crop_h = box[2] - box[0], box[3] - box[1]
+
+    font = ImageFont.truetype(FONT, 15)
+    title_font = ImageFont.truetype(FONT, 18)
+    pad, caption_h, title_h = 10, 26, 34
+    panel_w = max(crop_w, 480)
+    sheet_w = panel_w + 2 * pad
+    heights = [caption_h + (crop_h if image is not None else caption_h) + pad for _, _, image in images]
+    sheet = Image.new("RGB", (sheet_w, title_h + sum(heights) + pad), (250, 250, 250))
+    draw = ImageDraw.Draw(sheet)
+    draw.text((pad, 8), title, font=title_font, fill=(20, 20, 20))
+    y = title_h
+    for (ms, text, image), panel_h in zip(images, heights):
+        caption = "%+.2f s   %s" % (ms / 1000.0, text)
+        while draw.textlength(caption, font=font) > panel_w and len(caption) > 4:
+            caption = caption[:-2] + "…"
+        draw.text((pad, y + 3), caption, font=font, fill=(0, 0, 0))
+        y += caption_h
+        if image is not None:
+            sheet.paste(image.crop(box), (pad, y))
+            draw.rectangle((pad - 1, y - 1, pad + crop_w, y + crop_h), outline=(120, 120, 120))
+            y += crop_h
+        else:
+            draw.text((pad + 12, y + 3), "(shown for less than %d ms: no picture)" % int(POLL_S * 1000),
+                      font=font, fill=(110, 110, 110))
+            y += caption_h
+        y += pad
+    os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
+    # A palette of 128 colours keeps the file small; the screen has few colours anyway.
+    sheet.quantize(colors=128, dither=Image.Dither.NONE).save(target, optimize=True)
+    return len(pictures)
