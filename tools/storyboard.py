@@ -45,6 +45,48 @@ def read_record(path):
     return texts
 
 
+class FramePicker:
+    """The choice of frames, apart from the clock and the files: observe() is called once a poll
+    with the time, the record's texts so far and a function that copies the screen."""
+
+    def __init__(self):
+        self.frames = []  # (ms, text, screen copy or None), one per text seen
+        self._texts = []
+        self._copies = []  # (time, copy) of the newest text, the last few only
+        self._seen_at = 0.0
+
+    def _choose(self, next_seen_at):
+        """The last copy taken LAG_S before the next text was seen; else the earliest copy."""
+        fitting = [data for taken, data in self._copies if taken <= next_seen_at - LAG_S]
+        if fitting:
+            return fitting[-1]
+        return self._copies[0][1] if self._copies else None
+
+    def _take_new_texts(self, now, texts):
+        if len(texts) <= len(self._texts):
+            return
+        if self._texts:
+            self.frames.append(self._texts[-1] + (self._choose(now),))
+        # Texts that came and went between two polls get no picture of their own.
+        for ms, text in texts[len(self._texts):-1]:
+            self.frames.append((ms, text, None))
+        self._texts, self._copies, self._seen_at = list(texts), [], now
+
+    def observe(self, now, texts, grab):
+        self._take_new_texts(now, texts)
+        if self._texts and now - self._seen_at <= HOLD_S:
+            data = grab()
+            if data is not None:
+                self._copies = (self._copies + [(now, data)])[-4:]
+
+    def finish(self, now, texts):
+        """The record as it stands at the end: the newest text gets its latest copy."""
+        self._take_new_texts(now, texts)
+        if self._texts:
+            self.frames.append(self._texts[-1] + (self._choose(now + LAG_S),))
+            self._texts = []
+
+
 class Storyboard(threading.Thread):
     """Follows click.exe's record at `record` and copies Xvfb's frame buffer file `framebuffer`
     for each text; frames() gives (milliseconds, text, XWD bytes or None) once stopped."""
@@ -54,7 +96,7 @@ class Storyboard(threading.Thread):
         self.record, self.framebuffer = record, framebuffer
         self.stop = threading.Event()
         self.error = None
-        self._frames = []  # (ms, text, xwd bytes or None), one per text seen
+        self.picker = FramePicker()
 
     def _grab(self):
         try:
@@ -64,41 +106,14 @@ class Storyboard(threading.Thread):
             self.error = "cannot read the screen from %s: %s" % (self.framebuffer, e)
             return None
 
-    @staticmethod
-    def _choose(copies, seen_at, next_seen_at):
-        """The last copy taken LAG_S before the next text was seen; else the earliest copy."""
-        fitting = [data for taken, data in copies if taken <= next_seen_at - LAG_S and taken >= seen_at]
-        if fitting:
-            return fitting[-1]
-        return copies[0][1] if copies else None
-
     def run(self):
-        texts = []
-        copies = []  # (monotonic time, bytes) of the newest text, the last few only
-        seen_at = 0.0
-        while True:
-            stopping = self.stop.is_set()
-            now = time.monotonic()
-            latest = read_record(self.record)
-            if len(latest) > len(texts):
-                if texts:
-                    self._frames.append(texts[-1] + (self._choose(copies, seen_at, now),))
-                # Texts that came and went between two polls get no picture of their own.
-                for ms, text in latest[len(texts):-1]:
-                    self._frames.append((ms, text, None))
-                texts, copies, seen_at = latest, [], now
-            if stopping:
-                if texts:
-                    self._frames.append(texts[-1] + (self._choose(copies, seen_at, now + LAG_S),))
-                return
-            if texts and now - seen_at <= HOLD_S:
-                data = self._grab()
-                if data is not None:
-                    copies = (copies + [(now, data)])[-4:]
+        while not self.stop.is_set():
+            self.picker.observe(time.monotonic(), read_record(self.record), self._grab)
             self.stop.wait(POLL_S)
+        self.picker.finish(time.monotonic(), read_record(self.record))
 
     def frames(self):
-        return list(self._frames)
+        return list(self.picker.frames)
 
 
 def xwd_image(data):
