@@ -331,7 +331,7 @@ def finish_storyboard(board, name):
         return "the storyboard could not be made: " + board.error
     try:
         count = storyboard.compose(board.frames(), board.target,
-                                   "scripts/demo %s: each text the status window showed, by its time after the click"
+                                   "scripts/demo %s: each text of the status window, by its time after the click"
                                    % name)
     except (OSError, ValueError) as e:
         return "the storyboard could not be made: %s" % e

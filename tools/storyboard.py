@@ -1,17 +1,19 @@
 """The demo's storyboard: one picture of the screen for each text the status window showed.
 
 How a frame is caught. click.exe (tools/click) reads the helper's status window every 10 ms and
-appends each new text to its record, with the milliseconds since the click; `Storyboard` reads
-that record every 30 ms. Xvfb, started with -fbdir, keeps the screen in a file as an XWD image and
-draws into it as it goes, so reading that file is a screenshot that costs a file read. While a
-text is the newest in the record, and for at most a second after it appeared there, every poll
-copies the screen. When the next text shows up in the record, the current text's frame is the
-last copy taken at least 50 ms before that moment: the record lags the window by at most
-click.exe's 10 ms poll, and our poll by 30 ms more, so that copy was taken before the next text
-was set, and is as late as possible, giving the window time to paint its new text. A text that
-stands longer gets the copy taken a second after it appeared; the last text's frame shows what
-followed it, the Dota window raised in front of the status window. No window's pixels are read
-back from Wine, and nothing depends on how long Wine takes to paint, beyond the 30 ms poll.
+appends each new text, and the window's end, to its record with the milliseconds since the click;
+`Storyboard` reads that record every 15 ms. Xvfb, started with -fbdir, keeps the screen in a file
+as an XWD image and draws into it as it goes, so reading that file is a screenshot that costs a
+file read. While a text is the newest entry of the record, and for at most a second after it
+appeared there, every poll copies the screen. When the next entry (a text, or the window's end)
+shows up, the text's frame is the last copy taken at least LAG_S before that moment: the record
+lags the window by at most click.exe's 10 ms poll and our poll by 15 ms more, so that copy was
+taken while the text was still on screen, and as late as possible, which gives the window time to
+paint it. A text that stands longer gets the copy taken a second after it appeared; so the last
+text's frame shows what followed it, the Dota window raised in front of the status window. A text
+replaced sooner than that (a few tens of milliseconds) gets no picture rather than a wrong one:
+its panel says how long it was on screen. No pixels are read back from Wine, and nothing depends
+on how long Wine takes to paint beyond that.
 
 Frames are composed with Pillow (Debian's python3-pil, run by /usr/bin/python3) into one PNG: a
 column of frames, each cropped to the part of the desktop where windows were seen, under a
@@ -22,74 +24,85 @@ import struct
 import threading
 import time
 
-POLL_S = 0.03
-# A copy taken this long before the next text was seen in the record shows the text before it.
-LAG_S = 0.05
+POLL_S = 0.015
+# A copy taken this long before the next entry was seen in the record shows the text before it.
+LAG_S = 0.035
 HOLD_S = 1.0
 FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"  # fonts-wqy-microhei: Latin and CJK
 
 
 def read_record(path):
-    """The texts of click.exe's record as (milliseconds, text), in order."""
-    texts = []
+    """click.exe's record as (milliseconds, text) for each text and (milliseconds, None) for each
+    end of a window, in order."""
+    entries = []
     try:
         with open(path, encoding="utf-8") as f:
             lines = f.read().splitlines()
     except FileNotFoundError:
-        return texts
+        return entries
     for line in lines:
         ms, _, rest = line.partition(" ")
         event, _, value = rest.partition(" ")
-        if event == "text" and ms.isdigit():
-            texts.append((int(ms), value.replace("\\r\\n", " ").replace("\\n", " ").replace("\\r", " ")))
-    return texts
+        if not ms.isdigit():
+            continue
+        if event == "text":
+            entries.append((int(ms), value.replace("\\r\\n", " ").replace("\\n", " ").replace("\\r", " ")))
+        elif event == "gone":
+            entries.append((int(ms), None))
+    return entries
 
 
 class FramePicker:
     """The choice of frames, apart from the clock and the files: observe() is called once a poll
-    with the time, the record's texts so far and a function that copies the screen."""
+    with the time, the record's entries so far (read_record) and a function that copies the
+    screen; `frames` holds (ms, text, screen copy or None, ms of the next entry or None)."""
 
     def __init__(self):
-        self.frames = []  # (ms, text, screen copy or None), one per text seen
-        self._texts = []
+        self.frames = []
+        self._entries = []
         self._copies = []  # (time, copy) of the newest text, the last few only
         self._seen_at = 0.0
 
     def _choose(self, next_seen_at):
-        """The last copy taken LAG_S before the next text was seen; else the earliest copy."""
+        """The last copy taken LAG_S before the next entry was seen, if any."""
         fitting = [data for taken, data in self._copies if taken <= next_seen_at - LAG_S]
-        if fitting:
-            return fitting[-1]
-        return self._copies[0][1] if self._copies else None
+        return fitting[-1] if fitting else None
 
-    def _take_new_texts(self, now, texts):
-        if len(texts) <= len(self._texts):
+    def _current_text(self):
+        return self._entries[-1][1] if self._entries else None
+
+    def _take_new_entries(self, now, entries):
+        if len(entries) <= len(self._entries):
             return
-        if self._texts:
-            self.frames.append(self._texts[-1] + (self._choose(now),))
-        # Texts that came and went between two polls get no picture of their own.
-        for ms, text in texts[len(self._texts):-1]:
-            self.frames.append((ms, text, None))
-        self._texts, self._copies, self._seen_at = list(texts), [], now
+        if self._current_text() is not None:
+            ms, text = self._entries[-1]
+            self.frames.append((ms, text, self._choose(now), entries[len(self._entries)][0]))
+        # Entries that came and went between two polls: their texts get no picture.
+        for index in range(len(self._entries), len(entries) - 1):
+            ms, text = entries[index]
+            if text is not None:
+                self.frames.append((ms, text, None, entries[index + 1][0]))
+        self._entries, self._copies, self._seen_at = list(entries), [], now
 
-    def observe(self, now, texts, grab):
-        self._take_new_texts(now, texts)
-        if self._texts and now - self._seen_at <= HOLD_S:
+    def observe(self, now, entries, grab):
+        self._take_new_entries(now, entries)
+        if self._current_text() is not None and now - self._seen_at <= HOLD_S:
             data = grab()
             if data is not None:
                 self._copies = (self._copies + [(now, data)])[-4:]
 
-    def finish(self, now, texts):
-        """The record as it stands at the end: the newest text gets its latest copy."""
-        self._take_new_texts(now, texts)
-        if self._texts:
-            self.frames.append(self._texts[-1] + (self._choose(now + LAG_S),))
-            self._texts = []
+    def finish(self, now, entries):
+        """The record as it stands at the end: a text still on screen gets its latest copy."""
+        self._take_new_entries(now, entries)
+        if self._current_text() is not None:
+            ms, text = self._entries[-1]
+            self.frames.append((ms, text, self._choose(now + LAG_S), None))
+        self._entries = []
 
 
 class Storyboard(threading.Thread):
     """Follows click.exe's record at `record` and copies Xvfb's frame buffer file `framebuffer`
-    for each text; frames() gives (milliseconds, text, XWD bytes or None) once stopped."""
+    for each text; frames() gives FramePicker's frames, the copies XWD images, once stopped."""
 
     def __init__(self, record, framebuffer):
         super().__init__(daemon=True)
@@ -133,8 +146,8 @@ def compose(frames, target, title):
     """Writes the storyboard PNG; returns the number of frames with a picture."""
     from PIL import Image, ImageChops, ImageDraw, ImageFont
 
-    images = [(ms, text, xwd_image(data) if data else None) for ms, text, data in frames]
-    pictures = [image for _, _, image in images if image is not None]
+    images = [(ms, text, xwd_image(data) if data else None, end) for ms, text, data, end in frames]
+    pictures = [image for _, _, image, _ in images if image is not None]
     if not pictures:
         raise ValueError("no frame was caught")
     # The part of the screen that differs from the bare desktop (the colour most of the first frame
@@ -156,14 +169,15 @@ def compose(frames, target, title):
     font = ImageFont.truetype(FONT, 15)
     title_font = ImageFont.truetype(FONT, 18)
     pad, caption_h, title_h = 10, 26, 34
-    panel_w = max(crop_w, 480)
+    measure = ImageDraw.Draw(Image.new("RGB", (1, 1)))
+    panel_w = max(crop_w, 480, int(measure.textlength(title, font=title_font)) + 1)
     sheet_w = panel_w + 2 * pad
-    heights = [caption_h + (crop_h if image is not None else caption_h) + pad for _, _, image in images]
-    sheet = Image.new("RGB", (sheet_w, title_h + sum(heights) + pad), (250, 250, 250))
+    height = sum(caption_h + (crop_h if image is not None else caption_h) + pad for _, _, image, _ in images)
+    sheet = Image.new("RGB", (sheet_w, title_h + height + pad), (250, 250, 250))
     draw = ImageDraw.Draw(sheet)
     draw.text((pad, 8), title, font=title_font, fill=(20, 20, 20))
     y = title_h
-    for (ms, text, image), panel_h in zip(images, heights):
+    for ms, text, image, end in images:
         caption = "%+.2f s   %s" % (ms / 1000.0, text)
         while draw.textlength(caption, font=font) > panel_w and len(caption) > 4:
             caption = caption[:-2] + "…"
@@ -174,8 +188,8 @@ def compose(frames, target, title):
             draw.rectangle((pad - 1, y - 1, pad + crop_w, y + crop_h), outline=(120, 120, 120))
             y += crop_h
         else:
-            draw.text((pad + 12, y + 3), "(shown for less than %d ms: no picture)" % int(POLL_S * 1000),
-                      font=font, fill=(110, 110, 110))
+            shown = "on screen for about %d ms" % (end - ms) if end is not None else "on screen"
+            draw.text((pad + 12, y + 3), "(%s: too brief to catch)" % shown, font=font, fill=(110, 110, 110))
             y += caption_h
         y += pad
     os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)

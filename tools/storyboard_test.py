@@ -4,77 +4,81 @@ before the next text was seen, or a second after it appeared; a text between two
 
 import os
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import storyboard  # noqa: E402
 
-POLL = 0.03
+POLL = 0.02
 
 
 def play(schedule, end, unreadable=()):
     """Polls every POLL s from 0 to `end`; `schedule` maps a poll's time (rounded to 10 ms) to the
-    texts the record holds from then on. Each copy of the screen is labelled with its time."""
+    entries the record holds from then on. Each copy of the screen is labelled with its time."""
     picker = storyboard.FramePicker()
-    texts = []
+    entries = []
     grabbed = []
     steps = int(round(end / POLL))
     for step in range(steps + 1):
         now = round(step * POLL, 2)
-        texts = schedule.get(now, texts)
+        entries = schedule.get(now, entries)
 
         def grab(now=now):
             grabbed.append(now)
             return None if now in unreadable else now
-        picker.observe(now, texts, grab)
-    picker.finish(round(steps * POLL, 2) + POLL, texts)
-    return [(text, copy) for _, text, copy in picker.frames], grabbed
+        picker.observe(now, entries, grab)
+    picker.finish(round(steps * POLL, 2) + POLL, entries)
+    return [frame[1:] for frame in picker.frames], grabbed
 
 
-A, B, C, D = (10, "a"), (400, "b"), (420, "c"), (3000, "d")
+A, B, C, D, GONE = (10, "a"), (400, "b"), (420, "c"), (3000, "d"), (450, None)
 
 
 class FramePicker(unittest.TestCase):
-    def test_each_text_gets_the_screen_before_the_next_one_was_seen(self):
+    def test_each_text_gets_the_screen_before_the_next_entry_was_seen(self):
         cases = [
-            # (what, schedule, end, frames)
-            ("the copy 50 ms or more before the next text was seen",
-             {0.0: [A], 0.6: [A, B]}, 0.9, [("a", 0.54), ("b", 0.9)]),
+            # (what, schedule, end, frames as (text, copy, ms of the next entry))
+            ("the last copy LAG_S before the next text was seen",
+             {0.0: [A], 0.6: [A, B]}, 0.9, [("a", 0.56, 400), ("b", 0.9, None)]),
             ("a text that stands longer: the copy a second after it appeared",
-             {0.3: [A], 3.0: [A, D]}, 3.3, [("a", 1.29), ("d", 3.3)]),
-            ("the next text at the very next poll: the text's only copy",
-             {0.0: [A], 0.03: [A, B]}, 0.3, [("a", 0.0), ("b", 0.3)]),
-            ("two texts seen in one poll: the first of them gets no picture",
-             {0.0: [A], 0.6: [A, B, C]}, 0.9, [("a", 0.54), ("b", None), ("c", 0.9)]),
+             {0.3: [A], 3.0: [A, D]}, 3.3, [("a", 1.3, 3000), ("d", 3.3, None)]),
+            ("the window's end ends its text; nothing is copied until the next text",
+             {0.0: [A], 0.3: [A, GONE], 0.6: [A, GONE, B]}, 0.9, [("a", 0.26, 450), ("b", 0.9, None)]),
+            ("the next entry at the very next poll: no picture rather than one of the next text",
+             {0.0: [A], 0.02: [A, B]}, 0.3, [("a", None, 400), ("b", 0.3, None)]),
+            ("entries seen in one poll: the texts among them get no picture, the window's end no frame",
+             {0.0: [A], 0.6: [A, B, GONE, C]}, 0.9, [("a", 0.56, 400), ("b", None, 450), ("c", 0.9, None)]),
             ("a text first seen as the click ends: its one copy",
-             {0.0: [A], 0.9: [A, B]}, 0.9, [("a", 0.84), ("b", 0.9)]),
+             {0.0: [A], 0.9: [A, B]}, 0.9, [("a", 0.86, 400), ("b", 0.9, None)]),
         ]
         for what, schedule, end, expected in cases:
             with self.subTest(what):
                 self.assertEqual(play(schedule, end)[0], expected)
 
-    def test_no_copy_is_taken_before_the_first_text_or_after_a_text_has_stood_a_second(self):
+    def test_copies_are_taken_only_while_a_text_is_newest_and_for_a_second_at_most(self):
         _, grabbed = play({0.3: [A]}, 2.0)
-        self.assertEqual(grabbed[0], 0.3)
-        self.assertEqual(grabbed[-1], 1.29)
+        self.assertEqual((grabbed[0], grabbed[-1]), (0.3, 1.3))
+        _, grabbed = play({0.0: [A], 0.3: [A, GONE]}, 0.9)
+        self.assertEqual(grabbed[-1], 0.28)
 
     def test_an_unreadable_screen_leaves_the_last_readable_copy(self):
-        frames, _ = play({0.0: [A], 0.6: [A, B]}, 0.9, unreadable={0.48, 0.51, 0.54, 0.57, 0.6})
-        self.assertEqual(frames[0], ("a", 0.45))
+        frames, _ = play({0.0: [A], 0.6: [A, B]}, 0.9, unreadable={0.5, 0.52, 0.54, 0.56, 0.58, 0.6})
+        self.assertEqual(frames[0], ("a", 0.48, 400))
 
     def test_a_record_that_never_shows_a_text_gives_no_frames(self):
         self.assertEqual(play({}, 0.3), ([], []))
 
 
 class Record(unittest.TestCase):
-    def test_only_texts_are_read_with_their_line_breaks_flattened(self):
-        import tempfile
+    def test_texts_and_window_ends_are_read_with_line_breaks_flattened(self):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "click.txt")
             with open(path, "w", encoding="utf-8") as f:
                 f.write("0 command x\n132 start 368\n1917 text 正在初始化…\n"
-                        "2822 text 已安装。\\r\\n返回大厅\n5863 gone \n")
-            self.assertEqual(storyboard.read_record(path), [(1917, "正在初始化…"), (2822, "已安装。 返回大厅")])
+                        "2822 text 已安装。\\r\\n返回大厅\n5863 gone \n5879 exit 368 0\n")
+            self.assertEqual(storyboard.read_record(path),
+                             [(1917, "正在初始化…"), (2822, "已安装。 返回大厅"), (5863, None)])
             self.assertEqual(storyboard.read_record(os.path.join(folder, "missing.txt")), [])
 
 
