@@ -335,7 +335,7 @@ def finish_storyboard(board, name):
                                    % name)
     except (OSError, ValueError) as e:
         return "the storyboard could not be made: %s" % e
-    print("Storyboard: %s (%d frames)" % (board.target, count))
+    print("Storyboard: %s (%d texts, %d of them pictured)" % (board.target, len(board.frames()), count))
     return None
 
 

@@ -151,16 +151,23 @@ def compose(frames, target, title):
     if not pictures:
         raise ValueError("no frame was caught")
     # The part of the screen that differs from the bare desktop (the colour most of the first frame
-    # has) in any frame, with a margin: the windows, wherever they were placed.
+    # has) in any frame, with a margin: the windows, wherever they were placed. A copy of the bare
+    # desktop caught a text whose window was already off the screen (a window is hidden before it
+    # is destroyed): it counts as no picture.
     width, height = pictures[0].size
     colours = pictures[0].getcolors(maxcolors=width * height)
     background = Image.new("RGB", (width, height), max(colours)[1])
     box = None
-    for picture in pictures:
-        found = ImageChops.difference(picture, background).getbbox()
-        if found:
-            box = found if box is None else (min(box[0], found[0]), min(box[1], found[1]),
-                                             max(box[2], found[2]), max(box[3], found[3]))
+    for index, (ms, text, image, end) in enumerate(images):
+        found = ImageChops.difference(image, background).getbbox() if image is not None else None
+        if found is None:
+            images[index] = (ms, text, None, end)
+            continue
+        box = found if box is None else (min(box[0], found[0]), min(box[1], found[1]),
+                                         max(box[2], found[2]), max(box[3], found[3]))
+    pictures = [image for _, _, image, _ in images if image is not None]
+    if not pictures:
+        raise ValueError("no frame shows a window")
     margin = 24
     box = (0, 0, width, height) if box is None else (max(box[0] - margin, 0), max(box[1] - margin, 0),
                                                      min(box[2] + margin, width), min(box[3] + margin, height))
