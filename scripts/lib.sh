@@ -2,8 +2,8 @@
 #   . "$(dirname "$0")/lib.sh"
 # Nothing here changes the caller's options (set -e/-u/-o pipefail stay as the script set them).
 
-# Debian's interpreter (its packages, python3-pil among them, are what scripts/setup installs),
-# whatever python3 comes first on PATH.
+# Debian's interpreter, not whichever python3 comes first on PATH: scripts/setup installs the
+# modules the tools need (python3-pil) for that one.
 python3_bin=/usr/bin/python3
 [ -x "$python3_bin" ] || python3_bin=python3
 
@@ -87,8 +87,8 @@ stop_xvfb() {
   xvfb_pid=
 }
 
-# stop_wineserver PREFIX: ends the prefix's wine server (and so every Wine process in it), bounded
-# at 60 s; quiet, and never fails.
+# stop_wineserver PREFIX: ends the prefix's wine server (and so every Wine process in it) and waits
+# for it to go, as wineserver -k does, bounded at 60 s; quiet, and never fails.
 stop_wineserver() {
   WINEPREFIX=$1 timeout 60 wineserver -k >/dev/null 2>&1 || true
 }

@@ -11,8 +11,8 @@ lags the window by at most click.exe's 10 ms poll and our poll by 15 ms more, so
 taken while the text was still on screen, and as late as possible, which gives the window time to
 paint it. A text that stands longer gets the copy taken a second after it appeared; so the last
 text's frame shows what followed it, the Dota window raised in front of the status window. A text
-replaced sooner than that (a few tens of milliseconds) gets no picture rather than a wrong one:
-its panel says how long it was on screen. No pixels are read back from Wine, and nothing depends
+replaced sooner than that (a few tens of milliseconds), or whose copy shows the bare desktop (its
+window hidden already), gets no picture rather than a wrong one: its panel says so. No pixels are read back from Wine, and nothing depends
 on how long Wine takes to paint beyond that.
 
 Frames are composed with Pillow (Debian's python3-pil, run by /usr/bin/python3) into one PNG: a
@@ -195,8 +195,9 @@ def compose(frames, target, title):
             draw.rectangle((pad - 1, y - 1, pad + crop_w, y + crop_h), outline=(120, 120, 120))
             y += crop_h
         else:
-            shown = "on screen for about %d ms" % (end - ms) if end is not None else "on screen"
-            draw.text((pad + 12, y + 3), "(%s: too brief to catch)" % shown, font=font, fill=(110, 110, 110))
+            note = "(no picture caught: the window changed or was hidden %s)" % (
+                "within %d ms" % (end - ms) if end is not None else "before the first copy")
+            draw.text((pad + 12, y + 3), note, font=font, fill=(110, 110, 110))
             y += caption_h
         y += pad
     os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
