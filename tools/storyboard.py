@@ -11,9 +11,10 @@ lags the window by at most click.exe's 10 ms poll and our poll by 15 ms more, so
 taken while the text was still on screen, and as late as possible, which gives the window time to
 paint it. A text that stands longer gets the copy taken a second after it appeared; so the last
 text's frame shows what followed it, the Dota window raised in front of the status window. A text
-replaced sooner than that (a few tens of milliseconds), or whose copy shows the bare desktop (its
-window hidden already), gets no picture rather than a wrong one: its panel says so. No pixels are read back from Wine, and nothing depends
-on how long Wine takes to paint beyond that.
+followed by the next entry too soon for such a copy (within a few tens of milliseconds), or whose
+copy shows the bare desktop (its window hidden already), gets no picture rather than a wrong one:
+its panel says so. No pixels are read back from Wine, and nothing depends on how long Wine takes
+to paint beyond that.
 
 Frames are composed with Pillow (Debian's python3-pil, run by /usr/bin/python3) into one PNG: a
 column of frames, each cropped to the part of the desktop where windows were seen, under a
