@@ -318,6 +318,9 @@ def start_storyboard(world, record):
         os.remove(path)
     board = storyboard.Storyboard(path, framebuffer)
     board.target = target
+    if not framebuffer:
+        board.error = "QUORVEL_SANDBOX_FRAMEBUFFER (the screen file of Xvfb -fbdir) is not set"
+        return board
     board.start()
     return board
 
@@ -326,7 +329,8 @@ def finish_storyboard(board, name):
     """Stops the storyboard and writes it; the problem, if it could not be made."""
     import storyboard
     board.stop.set()
-    board.join()
+    if board.is_alive():
+        board.join()
     if board.error:
         return "the storyboard could not be made: " + board.error
     try:

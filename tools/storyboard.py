@@ -12,9 +12,9 @@ taken while the text was still on screen, and as late as possible, which gives t
 paint it. A text that stands longer gets the copy taken a second after it appeared; so the last
 text's frame shows what followed it, the Dota window raised in front of the status window. A text
 followed by the next entry too soon for such a copy (within a few tens of milliseconds), or whose
-copy shows the bare desktop (its window hidden already), gets no picture rather than a wrong one:
-its panel says so. No pixels are read back from Wine, and nothing depends on how long Wine takes
-to paint beyond that.
+copy shows the bare desktop (its window hidden already) or is the very screen of the next text's
+frame (on a loaded machine click.exe may note a text well after the window showed it), gets no
+picture rather than a wrong one: its panel says so. No pixels are read back from Wine.
 
 Frames are composed with Pillow (Debian's python3-pil, run by /usr/bin/python3) into one PNG: a
 column of frames, each cropped to the part of the desktop where windows were seen, under a
@@ -93,12 +93,22 @@ class FramePicker:
                 self._copies = (self._copies + [(now, data)])[-4:]
 
     def finish(self, now, entries):
-        """The record as it stands at the end: a text still on screen gets its latest copy."""
+        """The record as it stands at the end: a text still on screen gets its latest copy. Then a
+        copy that is the very screen of a later text's frame is dropped: on a loaded machine
+        click.exe may note a text well after the window showed it, and the copy then shows the
+        next text already."""
         self._take_new_entries(now, entries)
         if self._current_text() is not None:
             ms, text = self._entries[-1]
             self.frames.append((ms, text, self._choose(now + LAG_S), None))
         self._entries = []
+        later = None
+        for index in range(len(self.frames) - 1, -1, -1):
+            ms, text, copy, end = self.frames[index]
+            if copy is not None and copy == later:
+                self.frames[index] = (ms, text, None, end)
+            elif copy is not None:
+                later = copy
 
 
 class Storyboard(threading.Thread):

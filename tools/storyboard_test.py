@@ -62,6 +62,15 @@ class FramePicker(unittest.TestCase):
         _, grabbed = play({0.0: [A], 0.3: [A, GONE]}, 0.9)
         self.assertEqual(grabbed[-1], 0.28)
 
+    def test_a_copy_that_is_the_screen_of_the_next_frame_is_dropped(self):
+        # The record noted "a" late: the screen already showed "b" for the whole of a's interval.
+        picker = storyboard.FramePicker()
+        for step, (entries, screen) in enumerate([([A], "b"), ([A], "b"), ([A, B], "b"), ([A, B], "b"),
+                                                  ([A, B, C], "c")]):
+            picker.observe(step * 0.1, entries, lambda screen=screen: screen)
+        picker.finish(0.5, [A, B, C])
+        self.assertEqual([frame[1:3] for frame in picker.frames], [("a", None), ("b", "b"), ("c", "c")])
+
     def test_an_unreadable_screen_leaves_the_last_readable_copy(self):
         frames, _ = play({0.0: [A], 0.6: [A, B]}, 0.9, unreadable={0.5, 0.52, 0.54, 0.56, 0.58, 0.6})
         self.assertEqual(frames[0], ("a", 0.48, 400))
