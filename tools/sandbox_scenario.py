@@ -13,8 +13,9 @@ scenario expects; it exits 0 only when all of it holds. Every report lists the s
 stand-ins and click.exe recorded (C:\\sandbox\\starts.txt, the start record of tools/README.md),
 and a failed one what Wine said on stderr (all processes of the prefix, kept in the Wine log).
 Environment: QUORVEL_SANDBOX_BUILD (the sandbox preset's build folder), QUORVEL_WINE_LOG (the Wine
-log, default PREFIX-wine.log), QUORVEL_SANDBOX_SHOT (a PNG to save the status window's screen to,
-from the Xvfb frame buffer file QUORVEL_SANDBOX_FRAMEBUFFER, or with `import` otherwise).
+log, default PREFIX-wine.log), QUORVEL_SANDBOX_STORYBOARD (a PNG to write the click's storyboard to:
+a frame of the screen for each text of the status window, from the Xvfb frame buffer file
+QUORVEL_SANDBOX_FRAMEBUFFER; see tools/storyboard.py).
 """
 import hashlib
 import json
@@ -23,7 +24,6 @@ import shutil
 import struct
 import subprocess
 import sys
-import threading
 import time
 import urllib.request
 import zlib
@@ -345,37 +345,42 @@ def serve_release(world, next_release):
     return build
 
 
-class Screenshot(threading.Thread):
-    """Saves the screen each time the status window's text has stood for a second."""
-
-    def __init__(self, world, record, target):
-        super().__init__(daemon=True)
-        self.world, self.record, self.target = world, record, target
-        self.stop = threading.Event()
-        self.saved = False
-
-    def run(self):
-        shot_of = None
-        while not self.stop.is_set():
-            events = click_lines(self.world, self.record)
-            texts = [i for i, (_, e, _) in enumerate(events) if e == "text"]
-            if texts and texts[-1] == len(events) - 1 and texts[-1] != shot_of:
-                age = os.path.getmtime(os.path.join(self.world.records, self.record))
-                if time.time() - age >= 1.0:
-                    self.saved = take_screenshot(self.target) or self.saved
-                    shot_of = texts[-1]
-            time.sleep(0.2)
+def start_storyboard(world, record):
+    """Follows the click for the storyboard the demo asks for (QUORVEL_SANDBOX_STORYBOARD); None
+    without one. The record is removed here, so that the storyboard sees only this click."""
+    target = os.environ.get("QUORVEL_SANDBOX_STORYBOARD")
+    if not target:
+        return None
+    import storyboard
+    framebuffer = os.environ.get("QUORVEL_SANDBOX_FRAMEBUFFER", "")
+    path = os.path.join(world.records, record)
+    if os.path.exists(path):
+        os.remove(path)
+    board = storyboard.Storyboard(path, framebuffer)
+    board.target = target
+    if not framebuffer:
+        board.error = "QUORVEL_SANDBOX_FRAMEBUFFER (the screen file of Xvfb -fbdir) is not set"
+        return board
+    board.start()
+    return board
 
 
-def take_screenshot(target):
-    framebuffer = os.environ.get("QUORVEL_SANDBOX_FRAMEBUFFER")
-    os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
-    if framebuffer and os.path.exists(framebuffer):
-        return xwd_to_png(framebuffer, target)
-    if shutil.which("import") and os.environ.get("DISPLAY"):
-        return subprocess.run(["import", "-window", "root", target], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode == 0
-    return False
+def finish_storyboard(board, name):
+    """Stops the storyboard and writes it; the problem, if it could not be made."""
+    import storyboard
+    board.stop.set()
+    if board.is_alive():
+        board.join()
+    if board.error:
+        return "the storyboard could not be made: " + board.error
+    try:
+        count = storyboard.compose(board.frames(), board.target,
+                                   "scripts/demo %s: each text of the status window, by its time after the click"
+                                   % name)
+    except (OSError, ValueError) as e:
+        return "the storyboard could not be made: %s" % e
+    print("Storyboard: %s (%d texts, %d of them pictured)" % (board.target, len(board.frames()), count))
+    return None
 
 
 def xwd_to_png(source, target):
@@ -447,14 +452,9 @@ def click(world, name):
 
     print("Scenario %s: %s" % (name, scenario["about"]))
     print("Click: %s" % link)
-    shot = os.environ.get("QUORVEL_SANDBOX_SHOT")
-    shooter = Screenshot(world, "click.txt", shot) if shot else None
-    if shooter:
-        shooter.start()
+    board = start_storyboard(world, "click.txt")
     code = world.click(link, "click.txt", 6000)
-    if shooter:
-        shooter.stop.set()
-        shooter.join()
+    board_problem = finish_storyboard(board, name) if board else None
     world.sim("DELETE", "/instances/default/rules")
     requests = world.sim("GET", "/instances/default/requests")
     events = click_lines(world, "click.txt")
@@ -549,11 +549,9 @@ def click(world, name):
     elif after != build_before:
         problems.append("the install changed: %s -> %s" % (build_before, after))
     problems += check_answers(mark, scenario.get("offContract", []))
-    problems = prepared + problems
+    problems = prepared + problems + ([board_problem] if board_problem else [])
     if "verify" in scenario:
         problems += scenario["verify"](world, events)
-    if shot and shooter and shooter.saved:
-        print("Screenshot: %s" % shot)
     report_starts(world, starts_before)
     if problems:
         report_wine(world, log_from)

@@ -122,10 +122,31 @@ std::wstring titleOf(HWND window) {
     return title;
 }
 
+// The window says what it is and how it was started, so that a screenshot of the desktop shows
+// which program is in front and with which arguments Steam started it.
+void paint(HWND window) {
+    PAINTSTRUCT paintStruct;
+    const HDC dc = BeginPaint(window, &paintStruct);
+    if (dc == nullptr) return;
+    RECT area{};
+    GetClientRect(window, &area);
+    InflateRect(&area, -8, -8);
+    // The DC's own font and colours (user32 only: the program links no gdi32).
+    const std::wstring text =
+        L"dota2.exe (the stand-in Dota 2 client)\r\n\r\nCommand line:\r\n" + std::wstring(GetCommandLineW());
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+    EndPaint(window, &paintStruct);
+}
+
 // The game closes as a whole when its window is asked to. Ending the process rather than
 // destroying the window also spares the two seconds Wine waits for a window manager that bare
 // Xvfb does not have before it lets a shown window go.
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        paint(window);
+        return 0;
+    }
     if (message == WM_CLOSE) {
         record(L"close " + titleOf(window));
         if (!options.ignoreClose) finish(kClosedExitCode);
