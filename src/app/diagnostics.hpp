@@ -2,9 +2,9 @@
 // The diagnostic run modes that answer with a Result file or only an exit code.
 
 #include "clients/process_info.hpp"
+#include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
-#include "platform/process_table.hpp"
 #include "update/program_locations.hpp"
 
 #include <nlohmann/json.hpp>

@@ -13,6 +13,7 @@
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
 #include "outside/module_loader_win32.hpp"
+#include "outside/process_table_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
 #include "outside/window_system_win32.hpp"
 #include "platform/command_line.hpp"
@@ -21,7 +22,6 @@
 #include "platform/locked_file_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_environment_win32.hpp"
-#include "platform/process_table_win32.hpp"
 #include "platform/process_win32.hpp"
 #include "update/install_layout_win32.hpp"
 #include "update/program_locations_win32.hpp"
@@ -73,10 +73,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvel::Win32WindowSystem windows;
     quorvel::SystemSleeper sleeper;
     const quorvel::LobbyAccess lobby{transport, ticks};
-    const quorvel::JoinWorld joinWorld{
-        lobby,   clock,   steamRegistry, files,               processes,
-        windows, sleeper, programs,      outside.steamEngine, quorvel::builtInSteamClientPin(),
-        programs};
+    const quorvel::JoinWorld joinWorld{lobby,
+                                       clock,
+                                       steamRegistry,
+                                       files,
+                                       processes,
+                                       windows,
+                                       sleeper,
+                                       programs,
+                                       outside.steamEngine,
+                                       quorvel::builtInSteamClientPin(),
+                                       programs};
     quorvel::Win32JoinPlatform joinPlatform(instance);
     quorvel::ProductModes modes(locations, desktop, outside, install, {joinPlatform, programs, joinWorld});
     return quorvel::runProgram(args, modes, locations, desktop);

@@ -5,9 +5,9 @@
 #include "app/join_mode.hpp"
 #include "app/run.hpp"
 #include "launch/steam_engine.hpp"
+#include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
-#include "platform/process_table.hpp"
 #include "update/install_system.hpp"
 #include "update/program_locations.hpp"
 

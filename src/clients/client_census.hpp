@@ -4,7 +4,7 @@
 
 #include "clients/process_info.hpp"
 #include "lobby/entry.hpp"
-#include "platform/process_table.hpp"
+#include "outside/process_table.hpp"
 
 #include <filesystem>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 // Reading one process: executable, creation time and launch arguments.
 
-#include "platform/process_table.hpp"
+#include "outside/process_table.hpp"
 
 #include <cstdint>
 #include <string>
@@ -13,8 +13,8 @@ namespace quorvel {
 // another creation time.
 struct DotaProcess {
     std::uint32_t pid = 0;
-    std::uint64_t creationTime = 0;  // FILETIME ticks, compared only for equality
-    std::wstring imagePath;          // full Win32 path of the executable
+    std::uint64_t creationTime = 0;       // FILETIME ticks, compared only for equality
+    std::wstring imagePath;               // full Win32 path of the executable
     std::vector<std::wstring> arguments;  // split command line; element 0 is the program name
 
     bool operator==(const DotaProcess&) const = default;

@@ -3,8 +3,8 @@
 
 #include "clients/process_info.hpp"
 #include "common/sleeper.hpp"
+#include "outside/process_table.hpp"
 #include "outside/window_system.hpp"
-#include "platform/process_table.hpp"
 
 #include <cstdint>
 #include <filesystem>

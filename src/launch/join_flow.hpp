@@ -8,11 +8,11 @@
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
 #include "lobby/lobby_client.hpp"
+#include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
 #include "outside/window_system.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
-#include "platform/process_table.hpp"
 
 #include <cstdint>
 #include <string>

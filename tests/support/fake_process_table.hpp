@@ -2,7 +2,7 @@
 // FakeProcessTable: scripted processes for the client inspection, with a failure switch for each
 // step of reading one, and the command-line block built as the platform hands it back.
 
-#include "platform/process_table.hpp"
+#include "outside/process_table.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The client census and re-verification against stand-in clients started with the game's
 // arguments, through both command-line readers of Win32ProcessTable.
 #include "clients/client_census.hpp"
+#include "outside/process_table_win32.hpp"
 #include "platform/command_line.hpp"
 #include "platform/file_identity.hpp"
-#include "platform/process_table_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"

@@ -1,7 +1,7 @@
 // Win32ProcessTable against real processes: the stand-in dota2.exe started with the game's
 // arguments, read through both command-line readers.
+#include "outside/process_table_win32.hpp"
 #include "platform/file_identity.hpp"
-#include "platform/process_table_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // Win32ProcessTable: the process table through Toolhelp, OpenProcess and ntdll's
 // NtQueryInformationProcess.
 
-#include "platform/process_table.hpp"
+#include "outside/process_table.hpp"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "platform/process_table_win32.hpp"
+#include "outside/process_table_win32.hpp"
 
 #include "common/scoped_handle_win32.hpp"
 #include "outside/undocumented_layouts.hpp"
