@@ -15,4 +15,10 @@ function(quorvel_version_resource build output)
   set(QUORVEL_VERSION_DOTS "${major}.${minor}.${patch}.0")
   set(QUORVEL_MANIFEST_FILE "${CMAKE_SOURCE_DIR}/cmake/TXQNativeConnector.manifest")
   configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${output} @ONLY)
+  # The resource compiler reads these files, which the build's dependency scan does not see: a
+  # change to one compiles the resources again. A directory that compiles the resources too
+  # sets the same on them (QUORVEL_RESOURCE_DEPENDS).
+  set(depends ${QUORVEL_MANIFEST_FILE})
+  set_source_files_properties(${output} PROPERTIES OBJECT_DEPENDS "${depends}")
+  set(QUORVEL_RESOURCE_DEPENDS ${depends} PARENT_SCOPE)
 endfunction()

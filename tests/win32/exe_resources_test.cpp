@@ -70,7 +70,7 @@ TEST(ExeResources, VersionResourceFollowsTheBuildNumber) {
     }
 }
 
-TEST(ExeResources, ManifestRunsAsInvokerOnWindows10And11) {
+TEST(ExeResources, ManifestRunsAsInvokerPerMonitorDpiAwareOnWindows10And11) {
     for (const BuiltProgram& program : builtPrograms()) {
         SCOPED_TRACE(program.exe.string());
         ScopedModule module(
@@ -84,6 +84,12 @@ TEST(ExeResources, ManifestRunsAsInvokerOnWindows10And11) {
         const std::string manifest(static_cast<const char*>(bytes), size);
         EXPECT_NE(manifest.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"), std::string::npos);
         EXPECT_NE(manifest.find(R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)"), std::string::npos);
+        EXPECT_NE(manifest.find(R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">)"
+                                R"(PerMonitorV2</dpiAwareness>)"),
+                  std::string::npos);
+        EXPECT_NE(manifest.find(R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">)"
+                                R"(true/pm</dpiAware>)"),
+                  std::string::npos);
     }
 }
 
