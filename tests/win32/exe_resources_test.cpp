@@ -3,6 +3,7 @@
 #include "build_config.hpp"
 #include "common/scoped_handle.hpp"
 #include "common/scoped_handle_win32.hpp"
+#include "common/text.hpp"
 #include "support/windows_process_win32.hpp"
 
 #include <windows.h>
@@ -90,6 +91,35 @@ TEST(ExeResources, ManifestRunsAsInvokerPerMonitorDpiAwareOnWindows10And11) {
         EXPECT_NE(manifest.find(R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">)"
                                 R"(true/pm</dpiAware>)"),
                   std::string::npos);
+    }
+}
+
+// The manifest's dependency resolves: in the programs' activation context comctl32 comes from the
+// side-by-side assembly of Common Controls 6, which draws message boxes in the system's visual
+// style (without it, from System32: version 5).
+TEST(ExeResources, ManifestBringsCommonControls6) {
+    for (const BuiltProgram& program : builtPrograms()) {
+        SCOPED_TRACE(program.exe.string());
+        ACTCTXW request{};
+        request.cbSize = sizeof(request);
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = program.exe.c_str();
+        request.lpResourceName = MAKEINTRESOURCEW(1);
+        const HANDLE context = CreateActCtxW(&request);
+        ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+        ULONG_PTR cookie = 0;
+        ASSERT_TRUE(ActivateActCtx(context, &cookie));
+        const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
+        DeactivateActCtx(0, cookie);
+        ReleaseActCtx(context);
+        ASSERT_NE(comctl32, nullptr) << GetLastError();
+        wchar_t path[MAX_PATH] = {};
+        const DWORD length = GetModuleFileNameW(comctl32, path, MAX_PATH);
+        FreeLibrary(comctl32);
+        const std::wstring folder = lowerCopy(std::wstring_view(path, length));
+        EXPECT_NE(folder.find(L"\\winsxs\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+                  std::wstring::npos)
+            << toNarrow(folder);
     }
 }
 
