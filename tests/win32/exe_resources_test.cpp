@@ -123,5 +123,41 @@ TEST(ExeResources, ManifestBringsCommonControls6) {
     }
 }
 
+// The first icon group holds the application icon, which Windows can make into an icon at each
+// size it asks an exe for: the small sizes from their bitmaps, 256 from its PNG.
+TEST(ExeResources, IconDecodesAtEverySizeWindowsAsksFor) {
+    for (const BuiltProgram& program : builtPrograms()) {
+        SCOPED_TRACE(program.exe.string());
+        ScopedModule module(
+            LoadLibraryExW(program.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(module.valid()) << GetLastError();
+        const HRSRC group = FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+        ASSERT_NE(group, nullptr);
+        auto* directory = static_cast<BYTE*>(LockResource(LoadResource(module.get(), group)));
+        ASSERT_NE(directory, nullptr);
+        for (const int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+            SCOPED_TRACE(size);
+            const int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+            const HRSRC image = FindResourceW(module.get(), MAKEINTRESOURCEW(id), RT_ICON);
+            ASSERT_NE(image, nullptr);
+            auto* bytes = static_cast<BYTE*>(LockResource(LoadResource(module.get(), image)));
+            const HICON icon = CreateIconFromResourceEx(bytes, SizeofResource(module.get(), image), TRUE, 0x00030000,
+                                                        size, size, LR_DEFAULTCOLOR);
+            ASSERT_NE(icon, nullptr) << GetLastError();
+            ICONINFO info{};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAP colour{};
+            GetObjectW(info.hbmColor, sizeof(colour), &colour);
+            EXPECT_EQ(colour.bmWidth, size);
+            EXPECT_EQ(colour.bmHeight, size);
+            // An image with an alpha channel: the mark's rounded corners are see-through.
+            EXPECT_EQ(colour.bmBitsPixel, 32);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorvel
