@@ -4,7 +4,9 @@
 // OUT gets one line "dpi width height left top width height fontHeight" (the outer window's
 // size, then the text control's rectangle in the client area). With TEXT the window shows TEXT
 // and stays until OUT is removed (at most a minute), for a screenshot; without it the window
-// closes at once. Exit code 0 when the window was measured, 1 otherwise.
+// closes at once; TEXT "--installed" stands for the longest text the window shows, the one after
+// an install. Exit code 0 when the window was measured, 1 otherwise.
+#include "app/join_mode.hpp"
 #include "app/join_platform_win32.hpp"
 #include "support/status_window_look_win32.hpp"
 
@@ -43,15 +45,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (__argc < 2) return 2;
     const std::wstring out = __wargv[1];
     const bool hold = __argc >= 3;
+    const std::wstring text = !hold ? L"" : std::wstring(__wargv[2]) == L"--installed" ? quorvel::kInstalled : __wargv[2];
     bool measured = false;
     quorvel::Win32JoinPlatform platform(instance);
     platform.runStatusWindow([&](quorvel::StatusSink& sink) {
         const HWND window = ownStatusWindow();
         if (window == nullptr) return sink.finish(quorvel::FinishMode::closeNow);
         if (hold) {
-            sink.setStatusText(__wargv[2]);
+            sink.setStatusText(text);
             const HWND control = quorvel::testing::statusTextControlOf(window);
-            for (int round = 0; round < kPollRounds && !showsText(control, __wargv[2]); ++round) Sleep(kPollMs);
+            for (int round = 0; round < kPollRounds && !showsText(control, text); ++round) Sleep(kPollMs);
         }
         const quorvel::testing::StatusWindowLook look = quorvel::testing::lookOf(window);
         if (FILE* file = _wfopen(out.c_str(), L"w")) {
