@@ -134,9 +134,11 @@ TEST(StatusWindow, FollowsTheDpiOfTheMonitorItMovesTo) {
         RECT control;
         LONG fontHeight;
     };
+    // The rectangles fit a 1024 x 768 screen, which Wine may take the display to be whatever the
+    // X display's size (and which bounds a window's width to 1036).
     const Move moves[] = {
         {144, {100, 50, 1015, 440}, {36, 42, 861, 267}, -27},
-        {192, {0, 0, 1220, 520}, {48, 56, 1148, 356}, -36},
+        {192, {0, 0, 1000, 600}, {48, 56, 1148, 356}, -36},
         {120, {5, 5, 768, 330}, {30, 35, 718, 223}, -23},
         {96, {10, 20, 620, 280}, {24, 28, 574, 178}, -18},
     };

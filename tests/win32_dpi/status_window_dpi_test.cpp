@@ -8,48 +8,71 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace quorvel {
 namespace {
 
-constexpr const wchar_t* kDesktopKey = L"Control Panel\\Desktop";
-constexpr const wchar_t* kLogPixels = L"LogPixels";
-
-// The prefix's display DPI set to a value for the object's lifetime; the previous state (a value,
-// or none) comes back at the end.
-class PrefixDpi {
+// A value in the prefix's HKCU, set for the object's lifetime; the previous state (a value, or
+// none) comes back at the end.
+class PrefixValue {
 public:
-    explicit PrefixDpi(DWORD dpi) {
-        DWORD value = 0, size = sizeof(value);
-        if (RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
-            ERROR_SUCCESS) {
-            previous_ = value;
+    PrefixValue(std::wstring key, std::wstring name, DWORD type, std::vector<BYTE> data)
+        : key_(std::move(key)), name_(std::move(name)) {
+        DWORD size = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str(), RRF_RT_ANY, &previousType_, nullptr,
+                         &size) == ERROR_SUCCESS) {
+            previous_.emplace(size);
+            if (RegGetValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str(), RRF_RT_ANY, nullptr, previous_->data(),
+                             &size) != ERROR_SUCCESS) {
+                previous_.reset();
+            }
         }
-        set(dpi);
+        applied_ = set(type, data);
     }
-    ~PrefixDpi() {
+    ~PrefixValue() {
         if (previous_) {
-            set(*previous_);
+            set(previousType_, *previous_);
         } else {
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str());
         }
     }
-    PrefixDpi(const PrefixDpi&) = delete;
-    PrefixDpi& operator=(const PrefixDpi&) = delete;
+    PrefixValue(const PrefixValue&) = delete;
+    PrefixValue& operator=(const PrefixValue&) = delete;
 
     bool applied() const { return applied_; }
 
 private:
-    void set(DWORD dpi) {
-        applied_ = RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, REG_DWORD, &dpi, sizeof(dpi)) ==
-                   ERROR_SUCCESS;
+    bool set(DWORD type, const std::vector<BYTE>& data) {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str(), type, data.data(),
+                               static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
     }
 
-    std::optional<DWORD> previous_;
+    std::wstring key_, name_;
+    DWORD previousType_ = 0;
+    std::optional<std::vector<BYTE>> previous_;
     bool applied_ = false;
 };
+
+std::vector<BYTE> dwordData(DWORD value) {
+    std::vector<BYTE> data(sizeof(value));
+    std::memcpy(data.data(), &value, sizeof(value));
+    return data;
+}
+
+std::vector<BYTE> stringData(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
+}
+
+// The display DPI that programs started in the prefix from now on take.
+PrefixValue prefixDpi(DWORD dpi) {
+    return {L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, dwordData(dpi)};
+}
 
 struct Look {
     long dpi = 0, width = 0, height = 0, left = 0, top = 0, controlWidth = 0, controlHeight = 0, fontHeight = 0;
@@ -72,11 +95,19 @@ TEST(StatusWindowDpi, WindowControlAndFontScaleWithTheDisplayDpi) {
         {192, 1220, 520, 48, 56, 1100, 300, -36},
     };
     const std::filesystem::path probe = testing::buildFolder() / "probes" / "status_window_probe.exe";
+    // Wine takes the screen to be as large as its display settings in the prefix say, which can
+    // lag behind the X display (at 1024 x 768, which bounds a window's width to 1036 and would
+    // clip the 192-DPI window): the probe runs on a virtual desktop of a fixed size instead.
+    const PrefixValue desktop(L"Software\\Wine\\AppDefaults\\status_window_probe.exe\\Explorer", L"Desktop", REG_SZ,
+                              stringData(L"QuorvelDpi"));
+    const PrefixValue desktopSize(L"Software\\Wine\\Explorer\\Desktops", L"QuorvelDpi", REG_SZ,
+                                  stringData(L"1280x1024"));
+    ASSERT_TRUE(desktop.applied() && desktopSize.applied());
     testing::TempDir dir;
     for (const Look& want : expected) {
         SCOPED_TRACE(want.dpi);
         const std::filesystem::path out = dir / ("look-" + std::to_string(want.dpi) + ".txt");
-        const PrefixDpi dpi(static_cast<DWORD>(want.dpi));
+        const PrefixValue dpi = prefixDpi(static_cast<DWORD>(want.dpi));
         ASSERT_TRUE(dpi.applied());
         const testing::ChildOutcome outcome = testing::runChild(probe, L"\"" + out.wstring() + L"\"", dir.path());
         ASSERT_FALSE(outcome.timedOut);
