@@ -3,6 +3,7 @@
 #include "build_config.hpp"
 #include "common/scoped_handle.hpp"
 #include "common/scoped_handle_win32.hpp"
+#include "common/text.hpp"
 #include "support/windows_process_win32.hpp"
 
 #include <windows.h>
@@ -70,7 +71,7 @@ TEST(ExeResources, VersionResourceFollowsTheBuildNumber) {
     }
 }
 
-TEST(ExeResources, ManifestRunsAsInvokerOnWindows10And11) {
+TEST(ExeResources, ManifestRunsAsInvokerPerMonitorDpiAwareOnWindows10And11) {
     for (const BuiltProgram& program : builtPrograms()) {
         SCOPED_TRACE(program.exe.string());
         ScopedModule module(
@@ -84,6 +85,77 @@ TEST(ExeResources, ManifestRunsAsInvokerOnWindows10And11) {
         const std::string manifest(static_cast<const char*>(bytes), size);
         EXPECT_NE(manifest.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"), std::string::npos);
         EXPECT_NE(manifest.find(R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)"), std::string::npos);
+        EXPECT_NE(manifest.find(R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">)"
+                                R"(PerMonitorV2</dpiAwareness>)"),
+                  std::string::npos);
+        EXPECT_NE(manifest.find(R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">)"
+                                R"(true/pm</dpiAware>)"),
+                  std::string::npos);
+    }
+}
+
+// The manifest's dependency resolves: in the programs' activation context comctl32 comes from the
+// side-by-side assembly of Common Controls 6, which draws message boxes in the system's visual
+// style (without it, from System32: version 5).
+TEST(ExeResources, ManifestBringsCommonControls6) {
+    for (const BuiltProgram& program : builtPrograms()) {
+        SCOPED_TRACE(program.exe.string());
+        ACTCTXW request{};
+        request.cbSize = sizeof(request);
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = program.exe.c_str();
+        request.lpResourceName = MAKEINTRESOURCEW(1);
+        const HANDLE context = CreateActCtxW(&request);
+        ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+        ULONG_PTR cookie = 0;
+        ASSERT_TRUE(ActivateActCtx(context, &cookie));
+        const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
+        DeactivateActCtx(0, cookie);
+        ReleaseActCtx(context);
+        ASSERT_NE(comctl32, nullptr) << GetLastError();
+        wchar_t path[MAX_PATH] = {};
+        const DWORD length = GetModuleFileNameW(comctl32, path, MAX_PATH);
+        FreeLibrary(comctl32);
+        const std::wstring folder = lowerCopy(std::wstring_view(path, length));
+        EXPECT_NE(folder.find(L"\\winsxs\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+                  std::wstring::npos)
+            << toNarrow(folder);
+    }
+}
+
+// The first icon group holds the application icon, which Windows can make into an icon at each
+// size it asks an exe for: the small sizes from their bitmaps, 256 from its PNG.
+TEST(ExeResources, IconDecodesAtEverySizeWindowsAsksFor) {
+    for (const BuiltProgram& program : builtPrograms()) {
+        SCOPED_TRACE(program.exe.string());
+        ScopedModule module(
+            LoadLibraryExW(program.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(module.valid()) << GetLastError();
+        const HRSRC group = FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+        ASSERT_NE(group, nullptr);
+        auto* directory = static_cast<BYTE*>(LockResource(LoadResource(module.get(), group)));
+        ASSERT_NE(directory, nullptr);
+        for (const int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+            SCOPED_TRACE(size);
+            const int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+            const HRSRC image = FindResourceW(module.get(), MAKEINTRESOURCEW(id), RT_ICON);
+            ASSERT_NE(image, nullptr);
+            auto* bytes = static_cast<BYTE*>(LockResource(LoadResource(module.get(), image)));
+            const HICON icon = CreateIconFromResourceEx(bytes, SizeofResource(module.get(), image), TRUE, 0x00030000,
+                                                        size, size, LR_DEFAULTCOLOR);
+            ASSERT_NE(icon, nullptr) << GetLastError();
+            ICONINFO info{};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAP colour{};
+            GetObjectW(info.hbmColor, sizeof(colour), &colour);
+            EXPECT_EQ(colour.bmWidth, size);
+            EXPECT_EQ(colour.bmHeight, size);
+            // An image with an alpha channel: the mark's rounded corners are see-through.
+            EXPECT_EQ(colour.bmBitsPixel, 32);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
     }
 }
 

@@ -18,6 +18,7 @@
 #include "support/fake_join_world.hpp"
 #include "support/message_of.hpp"
 #include "support/prefix_install_state_win32.hpp"
+#include "support/status_window_look_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
@@ -118,6 +119,68 @@ TEST(StatusWindow, LooksRightRefusesCloseWhileTheTaskRunsAndClosesAfter) {
     EXPECT_TRUE(refused);
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(nextText);
+}
+
+// The window moves to monitors of other DPIs: it takes the rectangle the system suggests, and the
+// text control and the font follow the new DPI, each new font freeing the one before; back at 96
+// DPI it has its first measures again. A WM_DPICHANGED posted by another program, its rectangle
+// pointer pointing nowhere, changes nothing.
+TEST(StatusWindow, FollowsTheDpiOfTheMonitorItMovesTo) {
+    if (!testing::haveDisplay()) GTEST_SKIP() << "windows need an X display under Wine";
+    struct Move {
+        WORD dpi;
+        RECT suggested;
+        RECT control;
+        LONG fontHeight;
+    };
+    // The rectangles fit a 1024 x 768 screen, which Wine may take the display to be whatever the
+    // X display's size (and which bounds a window's width to 1036).
+    const Move moves[] = {
+        {144, {100, 50, 1015, 440}, {36, 42, 861, 267}, -27},
+        {192, {0, 0, 1000, 600}, {48, 56, 1148, 356}, -36},
+        {120, {5, 5, 768, 330}, {30, 35, 718, 223}, -23},
+        {96, {10, 20, 620, 280}, {24, 28, 574, 178}, -18},
+    };
+    struct Seen {
+        testing::StatusWindowLook look;
+        bool previousFontFreed = false;
+    };
+    Win32JoinPlatform platform(GetModuleHandleW(nullptr));
+    HWND window = nullptr;
+    testing::StatusWindowLook before, afterForgery;
+    bool forgeryPosted = false, nextText = false;
+    std::vector<Seen> seen;
+    platform.runStatusWindow([&](StatusSink& sink) {
+        window = statusWindowOf(GetCurrentProcessId());
+        if (window == nullptr) return sink.finish(FinishMode::closeNow);
+        before = testing::lookOf(window);
+        forgeryPosted = PostMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), static_cast<LPARAM>(0x4141414141));
+        // Handled after the forged one.
+        sink.setStatusText(L"正在检查");
+        nextText = waitForText(textControlOf(window), L"正在检查");
+        afterForgery = testing::lookOf(window);
+        for (const Move& move : moves) {
+            const HFONT previous = testing::lookOf(window).font;
+            RECT suggested = move.suggested;
+            SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(move.dpi, move.dpi), reinterpret_cast<LPARAM>(&suggested));
+            seen.push_back({testing::lookOf(window), GetObjectType(previous) == 0});
+        }
+        sink.finish(FinishMode::closeNow);
+    });
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(forgeryPosted) << GetLastError();
+    EXPECT_TRUE(nextText);
+    EXPECT_EQ(afterForgery.outer, before.outer);
+    EXPECT_EQ(afterForgery.control, before.control);
+    EXPECT_EQ(afterForgery.font, before.font);
+    ASSERT_EQ(seen.size(), std::size(moves));
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(moves[i].dpi);
+        EXPECT_EQ(seen[i].look.outer, moves[i].suggested);
+        EXPECT_EQ(seen[i].look.control, moves[i].control);
+        EXPECT_EQ(seen[i].look.fontHeight, moves[i].fontHeight);
+        EXPECT_TRUE(seen[i].previousFontFreed);
+    }
 }
 
 // Another program finds the window by its class and posts its messages: a text message with a
