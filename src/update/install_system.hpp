@@ -2,7 +2,7 @@
 // InstallSystem: the seams that installing and updating reach the machine through, created once by
 // the program entry (or a test) and handed down.
 
-#include "common/clock.hpp"
+#include "platform/clock.hpp"
 #include "platform/named_lock.hpp"
 #include "update/child_process.hpp"
 #include "update/install_files.hpp"

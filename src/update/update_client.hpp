@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/http_transport.hpp"
-#include "common/tick_clock.hpp"
+#include "platform/clock.hpp"
 #include "update/release.hpp"
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #include "clients/window_control.hpp"
 #include "clients/client_census.hpp"
+#include "support/fake_clocks.hpp"
 #include "support/fake_process_table.hpp"
 #include "support/fake_window_system.hpp"
 #include "support/message_of.hpp"

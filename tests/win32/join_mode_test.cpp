@@ -1,17 +1,16 @@
 // The join mode under Wine: the real Status window in this process, the shipped exe started
 // without a link, a second start against a running join, an abandoned join lock, and the
 // hand-over recovery over the real install seams.
-#include "app/join_mode.hpp"
 #include "app/desktop_win32.hpp"
+#include "app/join_mode.hpp"
 #include "app/join_platform_win32.hpp"
-#include "common/clock.hpp"
 #include "common/command_line.hpp"
 #include "common/http_transport_win32.hpp"
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
-#include "common/tick_clock.hpp"
 #include "launch/launch_arguments.hpp"
 #include "outside/program_starter_win32.hpp"
+#include "platform/clock.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_join_world.hpp"

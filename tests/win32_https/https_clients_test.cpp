@@ -1,8 +1,8 @@
 // The WinHTTP clients against the local lobby simulator (HTTPS with a CA trusted only in the test prefix).
 #include "common/http_transport_win32.hpp"
-#include "common/tick_clock.hpp"
 #include "lobby/lobby_client.hpp"
 #include "lobby/lobby_requests.hpp"
+#include "platform/clock.hpp"
 #include "support/lobby_simulator_win32.hpp"
 #include "support/message_of.hpp"
 #include "update/update_client.hpp"
