@@ -21,10 +21,9 @@
 #include "outside/window_system_win32.hpp"
 #include "platform/clock.hpp"
 #include "platform/command_line.hpp"
+#include "platform/known_folders_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "update/child_process_win32.hpp"
-#include "update/install_layout_win32.hpp"
-#include "update/program_locations_win32.hpp"
 #include "update/registry_writer_win32.hpp"
 
 #include "build_config.hpp"

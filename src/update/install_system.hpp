@@ -3,11 +3,11 @@
 // the program entry (or a test) and handed down.
 
 #include "platform/clock.hpp"
+#include "platform/known_folders.hpp"
 #include "platform/named_lock.hpp"
 #include "update/child_process.hpp"
 #include "update/install_files.hpp"
 #include "update/install_layout.hpp"
-#include "update/program_locations.hpp"
 #include "update/registry_writer.hpp"
 #include "update/update_client.hpp"
 

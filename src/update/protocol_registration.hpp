@@ -2,7 +2,7 @@
 // The txqjoin protocol, whose open command runs the active build, and the test protocol
 // txqjoin-native, which runs the program wherever it lies.
 
-#include "update/program_locations.hpp"
+#include "platform/known_folders.hpp"
 #include "update/registry_writer.hpp"
 
 #include <filesystem>

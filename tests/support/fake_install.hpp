@@ -18,11 +18,6 @@
 
 namespace quorvel::testing {
 
-struct FakeKnownFolders final : KnownFolders {
-    std::optional<std::filesystem::path> folder;
-    std::optional<std::filesystem::path> localAppData() const override { return folder; }
-};
-
 // What a killed process does: nothing more. Raised by every operation after the budget is spent.
 struct WorldStopped : std::runtime_error {
     WorldStopped() : std::runtime_error("the world stopped") {}

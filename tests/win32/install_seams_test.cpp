@@ -1,6 +1,7 @@
 // The Windows side of installing: registry writes read back exactly, the known folder and health
 // checks of real programs.
 #include "common/command_line.hpp"
+#include "platform/known_folders_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
@@ -8,8 +9,6 @@
 #include "support/windows_process_win32.hpp"
 #include "update/activation.hpp"
 #include "update/child_process_win32.hpp"
-#include "update/install_layout_win32.hpp"
-#include "update/program_locations_win32.hpp"
 #include "update/protocol_registration.hpp"
 #include "update/registry_writer_win32.hpp"
 
