@@ -18,11 +18,11 @@
 #include "outside/process_waiter_win32.hpp"
 #include "outside/program_starter_win32.hpp"
 #include "outside/steam_registry_win32.hpp"
-#include "outside/window_system_win32.hpp"
 #include "platform/clock.hpp"
 #include "platform/command_line.hpp"
 #include "platform/known_folders_win32.hpp"
 #include "platform/named_lock_win32.hpp"
+#include "platform/windows_win32.hpp"
 #include "update/child_process_win32.hpp"
 #include "update/registry_writer_win32.hpp"
 

@@ -3,8 +3,8 @@
 
 #include "clients/process_info.hpp"
 #include "outside/process_table.hpp"
-#include "outside/window_system.hpp"
 #include "platform/clock.hpp"
+#include "platform/windows.hpp"
 
 #include <cstdint>
 #include <filesystem>

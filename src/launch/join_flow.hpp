@@ -11,8 +11,8 @@
 #include "outside/process_waiter.hpp"
 #include "outside/program_starter.hpp"
 #include "outside/steam_registry.hpp"
-#include "outside/window_system.hpp"
 #include "platform/clock.hpp"
+#include "platform/windows.hpp"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // The join mode under Wine: the real Status window in this process, the shipped exe started
 // without a link, a second start against a running join, an abandoned join lock, and the
 // hand-over recovery over the real install seams.
-#include "app/desktop_win32.hpp"
 #include "app/join_mode.hpp"
+#include "app/desktop_win32.hpp"
 #include "app/join_platform_win32.hpp"
 #include "common/command_line.hpp"
 #include "common/http_transport_win32.hpp"

@@ -1,7 +1,7 @@
 #pragma once
 // FakeWindowSystem: scripted top-level windows and foreground state, every action recorded.
 
-#include "outside/window_system.hpp"
+#include "platform/windows.hpp"
 
 #include <cstdint>
 #include <deque>
