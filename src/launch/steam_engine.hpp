@@ -5,9 +5,9 @@
 #include "launch/steam_client_pin.hpp"
 #include "outside/game_files.hpp"
 #include "outside/locked_file.hpp"
-#include "outside/module_loader.hpp"
 #include "outside/process_environment.hpp"
 #include "outside/steam_registry.hpp"
+#include "platform/modules.hpp"
 
 #include <cstdint>
 #include <memory>
