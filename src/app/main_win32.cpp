@@ -16,15 +16,15 @@
 #include "outside/process_table_win32.hpp"
 #include "outside/process_waiter_win32.hpp"
 #include "outside/program_starter_win32.hpp"
-#include "outside/steam_registry_win32.hpp"
+#include "outside/steam_registry.hpp"
 #include "platform/clock.hpp"
 #include "platform/command_line.hpp"
 #include "platform/known_folders_win32.hpp"
 #include "platform/modules_win32.hpp"
 #include "platform/named_lock_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "platform/windows_win32.hpp"
 #include "update/child_process_win32.hpp"
-#include "update/registry_writer_win32.hpp"
 
 #include "build_config.hpp"
 
@@ -51,7 +51,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         desktop.showError(quorvel::toWideLenient(failure.what()));
         return 1;
     }
-    quorvel::Win32SteamRegistry steamRegistry;
+    quorvel::Win32Registry registry;
+    const quorvel::SteamRegistryReader steamRegistry(registry);
     quorvel::LocalGameFiles gameFiles;
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
@@ -63,7 +64,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         steamRegistry, gameFiles, processes, {steamRegistry, gameFiles, lockedFiles, environment, modules}};
     quorvel::Win32KnownFolders folders;
     quorvel::LocalInstallFiles installFiles;
-    quorvel::Win32RegistryWriter registry;
     quorvel::Win32ChildProcesses children;
     quorvel::Win32NamedLocks locks;
     quorvel::SystemClock clock;

@@ -5,10 +5,10 @@
 #include "platform/clock.hpp"
 #include "platform/known_folders.hpp"
 #include "platform/named_lock.hpp"
+#include "platform/registry.hpp"
 #include "update/child_process.hpp"
 #include "update/install_files.hpp"
 #include "update/install_layout.hpp"
-#include "update/registry_writer.hpp"
 #include "update/update_client.hpp"
 
 namespace quorvel {
@@ -17,7 +17,7 @@ struct InstallSystem {
     const ProgramLocations& locations;
     const KnownFolders& folders;
     InstallFiles& files;
-    RegistryWriter& registry;
+    Registry& registry;
     ChildProcesses& processes;  // the health checks
     NamedLocks& locks;          // the Install lock
     const Clock& clock;         // the update log's time

@@ -4,6 +4,7 @@
 
 #include "support/fake_http_transport.hpp"
 #include "support/fake_named_locks.hpp"
+#include "support/fake_registry.hpp"
 #include "support/fakes.hpp"
 #include "support/temp_dir.hpp"
 #include "update/install_system.hpp"
@@ -78,22 +79,6 @@ private:
     LocalInstallFiles real_;
 };
 
-// HKEY_CURRENT_USER as a map of keys to named string values ("" is the default value).
-class FakeRegistry final : public RegistryWriter {
-public:
-    explicit FakeRegistry(OperationBudget& budget) : budget_(budget) {}
-
-    std::unique_ptr<RegistryKey> createKey(const std::wstring& subKey) override;
-
-    std::map<std::wstring, std::map<std::wstring, std::wstring>> values;
-    std::set<std::wstring> refusedKeys;                             // createKey fails for these
-    std::set<std::pair<std::wstring, std::wstring>> refusedValues;  // setString fails for these (key, name)
-    std::vector<std::wstring> events;                               // "create K", "set K|N", "close K" in order
-    int openKeys = 0;
-
-    OperationBudget& budget_;
-};
-
 // How a started child behaves.
 struct ChildScript {
     bool startFails = false;
@@ -131,7 +116,7 @@ struct InstallWorld {
     FakeKnownFolders folders;
     OperationBudget budget;
     StoppableFiles files{budget};
-    FakeRegistry registry{budget};
+    FakeRegistry registry;
     FakeChildProcesses processes;
     FakeNamedLocks locks;
     FakeClock clock;

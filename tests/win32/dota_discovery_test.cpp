@@ -3,7 +3,8 @@
 #include "common/text.hpp"
 #include "game/steam_discovery.hpp"
 #include "outside/local_game_files.hpp"
-#include "outside/steam_registry_win32.hpp"
+#include "outside/steam_registry.hpp"
+#include "platform/registry_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
 #include "support/temp_dir.hpp"
@@ -34,7 +35,8 @@ void installDota(const fs::path& dotaFolder) {
 class DotaDiscoveryWin32 : public ::testing::Test {
 protected:
     testing::RegistrySandbox sandbox;
-    Win32SteamRegistry registry;
+    Win32Registry platformRegistry;
+    SteamRegistryReader registry{platformRegistry};
     LocalGameFiles files;
 
     // Steam records its folder as it likes, here in lower case with forward slashes.

@@ -13,6 +13,7 @@
 #include "platform/clock.hpp"
 #include "platform/known_folders_win32.hpp"
 #include "platform/named_lock_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_join_world.hpp"
 #include "support/message_of.hpp"
@@ -23,7 +24,6 @@
 #include "update/child_process_win32.hpp"
 #include "update/install_files.hpp"
 #include "update/protocol_registration.hpp"
-#include "update/registry_writer_win32.hpp"
 #include "update/release.hpp"
 
 #include <gtest/gtest.h>
@@ -344,7 +344,7 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
 
     Win32KnownFolders folders;
     LocalInstallFiles files;
-    Win32RegistryWriter registry;
+    Win32Registry registry;
     Win32ChildProcesses children;
     Win32NamedLocks locks;
     SystemClock clock;

@@ -5,8 +5,9 @@
 #include "outside/local_game_files.hpp"
 #include "outside/locked_file_win32.hpp"
 #include "outside/process_environment_win32.hpp"
-#include "outside/steam_registry_win32.hpp"
+#include "outside/steam_registry.hpp"
 #include "platform/modules_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "stand_in_steam_client_pin.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
@@ -55,7 +56,8 @@ class SteamEngineWin32 : public ::testing::Test {
 protected:
     testing::TempDir dir;
     testing::RegistrySandbox sandbox;
-    Win32SteamRegistry registry;
+    Win32Registry platformRegistry;
+    SteamRegistryReader registry{platformRegistry};
     LocalGameFiles files;
     Win32LockedFileOpener lockedFiles;
     Win32ProcessEnvironment environment;
