@@ -92,7 +92,13 @@ struct Locations final : quorvel::ProgramLocations {
 struct Key final : quorvel::RegistryKey {
     bool setString(const std::wstring&, const std::wstring&) override { return true; }
 };
-struct Registry final : quorvel::RegistryWriter {
+struct Registry final : quorvel::Registry {
+    std::optional<std::wstring> readString(const std::wstring&, const std::wstring&, std::uint32_t) const override {
+        return std::nullopt;
+    }
+    std::optional<std::uint32_t> readDword(const std::wstring&, const std::wstring&) const override {
+        return std::nullopt;
+    }
     std::unique_ptr<quorvel::RegistryKey> createKey(const std::wstring&) override { return std::make_unique<Key>(); }
 };
 // Every health check passes at once.

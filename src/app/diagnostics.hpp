@@ -5,7 +5,7 @@
 #include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
-#include "update/program_locations.hpp"
+#include "platform/known_folders.hpp"
 
 #include <nlohmann/json.hpp>
 

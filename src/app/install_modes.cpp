@@ -15,7 +15,7 @@ void runInstall(InstallSystem& system, bool checkForUpdates) {
                     system.locations);
 }
 
-void runRegisterTestProtocol(RegistryWriter& registry, const ProgramLocations& locations, Desktop& desktop) {
+void runRegisterTestProtocol(Registry& registry, const ProgramLocations& locations, Desktop& desktop) {
     registerTestProtocol(registry, locations);
     desktop.showInformation(kTestProtocolRegistered);
 }

@@ -15,6 +15,6 @@ inline constexpr const wchar_t* kTestProtocolRegistered =
 void runInstall(InstallSystem& system, bool checkForUpdates);
 
 // Registers the test protocol and says so in a message box.
-void runRegisterTestProtocol(RegistryWriter& registry, const ProgramLocations& locations, Desktop& desktop);
+void runRegisterTestProtocol(Registry& registry, const ProgramLocations& locations, Desktop& desktop);
 
 }  // namespace quorvel

@@ -4,28 +4,25 @@
 #include "app/join_platform_win32.hpp"
 #include "app/product_modes.hpp"
 #include "app/run.hpp"
-#include "common/clock.hpp"
 #include "common/error.hpp"
-#include "common/sleeper.hpp"
 #include "common/text.hpp"
-#include "common/tick_clock.hpp"
 #include "launch/join_flow.hpp"
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
-#include "outside/module_loader_win32.hpp"
 #include "outside/process_table_win32.hpp"
-#include "outside/steam_registry_win32.hpp"
-#include "outside/window_system_win32.hpp"
+#include "outside/steam_registry.hpp"
+#include "platform/clock.hpp"
 #include "platform/command_line.hpp"
 #include "platform/files.hpp"
 #include "platform/https_win32.hpp"
+#include "platform/known_folders_win32.hpp"
 #include "platform/locked_file_win32.hpp"
+#include "platform/modules_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_environment_win32.hpp"
 #include "platform/process_win32.hpp"
-#include "update/install_layout_win32.hpp"
-#include "update/program_locations_win32.hpp"
-#include "update/registry_writer_win32.hpp"
+#include "platform/registry_win32.hpp"
+#include "platform/windows_win32.hpp"
 
 #include "build_config.hpp"
 
@@ -52,7 +49,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         desktop.showError(quorvel::toWideLenient(failure.what()));
         return 1;
     }
-    quorvel::Win32SteamRegistry steamRegistry;
+    quorvel::Win32Registry registry;
+    const quorvel::SteamRegistryReader steamRegistry(registry);
     quorvel::LocalFiles files;
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
@@ -64,7 +62,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const quorvel::OutsideWorld outside{
         steamRegistry, files, processes, {steamRegistry, files, lockedFiles, environment, modules}};
     quorvel::Win32KnownFolders folders;
-    quorvel::Win32RegistryWriter registry;
     quorvel::Win32NamedLocks locks;
     quorvel::SystemClock clock;
     quorvel::SystemTickClock ticks;

@@ -8,8 +8,8 @@
 #include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
+#include "platform/known_folders.hpp"
 #include "update/install_system.hpp"
-#include "update/program_locations.hpp"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/program_locations.hpp"
+#include "platform/known_folders.hpp"
 
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 // run, and the RunModes seam: ProductModes (product_modes.cpp), fake RecordingModes (tests/app/run_test.cpp).
 
 #include "app/desktop.hpp"
-#include "update/program_locations.hpp"
+#include "platform/known_folders.hpp"
 
 #include <string>
 #include <string_view>

@@ -2,9 +2,9 @@
 // selfTest and the SelfTestOperations seam it checks: ProgramOperations (self_test.cpp), the
 // program's own operations; tests derive broken ones from it (tests/app/self_test_test.cpp).
 
-#include "common/clock.hpp"
 #include "game/vpk_directory.hpp"
 #include "lobby/entry.hpp"
+#include "platform/clock.hpp"
 #include "update/activation.hpp"
 #include "update/install_system.hpp"
 #include "update/release.hpp"

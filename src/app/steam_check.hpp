@@ -2,7 +2,7 @@
 // --steam-check: whether Steam's client library here is the one the silent connect accepts.
 
 #include "launch/steam_engine.hpp"
-#include "update/program_locations.hpp"
+#include "platform/known_folders.hpp"
 
 namespace quorvel {
 

@@ -2,9 +2,9 @@
 // Finding, raising and closing a Dota client's main window.
 
 #include "clients/process_info.hpp"
-#include "common/sleeper.hpp"
 #include "outside/process_table.hpp"
-#include "outside/window_system.hpp"
+#include "platform/clock.hpp"
+#include "platform/windows.hpp"
 
 #include <cstdint>
 #include <filesystem>

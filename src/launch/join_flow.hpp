@@ -2,17 +2,16 @@
 // The join: from a Ticket to a connected Dota client in front, through the silent connect, a
 // restart or a launch, with the commit point that decides between "failed" and "uncertain".
 
-#include "common/clock.hpp"
 #include "common/progress.hpp"
-#include "common/sleeper.hpp"
 #include "launch/steam_client_pin.hpp"
 #include "launch/steam_engine.hpp"
 #include "lobby/lobby_client.hpp"
 #include "outside/process_table.hpp"
 #include "outside/steam_registry.hpp"
-#include "outside/window_system.hpp"
+#include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
+#include "platform/windows.hpp"
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,8 @@
 // Starting Dota through Steam's launcher: the argument list, the launcher's place and the program
 // start (the command line quoted by common/command_line.hpp).
 
-#include "common/clock.hpp"
 #include "lobby/entry.hpp"
+#include "platform/clock.hpp"
 #include "platform/process.hpp"
 
 #include <filesystem>

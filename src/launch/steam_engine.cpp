@@ -17,11 +17,6 @@ namespace {
 constexpr const char* kLibraryFileName = "steamclient64.dll";
 constexpr std::uint64_t kMaxLibrarySize = 67'108'864;
 constexpr std::size_t kReadChunk = 1'048'576;
-// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32: the library's own
-// dependencies come from its folder and System32 only. Not LOAD_LIBRARY_SEARCH_DEFAULT_DIRS, which
-// adds the exe's own folder (a download folder, for a copy run where it was downloaded) and
-// overrides the process's System32-only default.
-constexpr std::uint32_t kLoadFlags = 0x900;
 constexpr const char* kFactoryExport = "CreateInterface";
 constexpr const char* kEngineVersion = "CLIENTENGINE_INTERFACE_VERSION005";
 constexpr std::size_t kMaxAddressBytes = 63;
@@ -70,7 +65,7 @@ void openInto(SteamEngineSession& session, const SteamEngineAccess& access, cons
     check(access.environment.set(L"SteamAppId", L"570") && access.environment.set(L"SteamGameId", L"570"),
           kSteamContextFailed);
 
-    session.library = access.modules.load(library, kLoadFlags);
+    session.library = access.modules.loadWithOwnFolder(library);
     check(session.library != nullptr, kSteamClientLoadFailed);
     const std::uintptr_t factory = session.library->exportAddress(kFactoryExport);
     check(factory != 0, kSteamFactoryMissing);

@@ -3,10 +3,10 @@
 // the connect request and the release.
 
 #include "launch/steam_client_pin.hpp"
-#include "outside/module_loader.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
 #include "platform/locked_file.hpp"
+#include "platform/modules.hpp"
 #include "platform/process_environment.hpp"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/clock.hpp"
+#include "platform/clock.hpp"
 
 #include <nlohmann/json.hpp>
 

@@ -1,5 +1,8 @@
 #pragma once
-// SteamRegistry seam: Win32SteamRegistry (steam_registry_win32.cpp), fake FakeSteamRegistry (support/fake_steam.hpp).
+// SteamRegistry seam: SteamRegistryReader (Steam's values read through the platform registry),
+// fake FakeSteamRegistry (support/fake_steam.hpp).
+
+#include "platform/registry.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -18,6 +21,17 @@ public:
     // `ActiveUser` under HKCU\Software\Valve\Steam\ActiveProcess (REG_DWORD); nothing when the
     // read fails for any reason, a value of another type included.
     virtual std::optional<std::uint32_t> activeUser() const = 0;
+};
+
+// Steam's values from the current user's registry.
+class SteamRegistryReader final : public SteamRegistry {
+public:
+    explicit SteamRegistryReader(const Registry& registry) : registry_(registry) {}
+    std::optional<std::wstring> steamPath() const override;
+    std::optional<std::uint32_t> activeUser() const override;
+
+private:
+    const Registry& registry_;
 };
 
 }  // namespace quorvel

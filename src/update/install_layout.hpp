@@ -1,10 +1,10 @@
 #pragma once
-// The Install root and its paths, and the KnownFolders seam: Win32KnownFolders
-// (install_layout_win32.hpp), fake testing::FakeKnownFolders (support/fake_install.hpp).
+// The Install root and its paths below the user's known folder.
+
+#include "platform/known_folders.hpp"
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 
 namespace quorvel {
 
@@ -15,14 +15,6 @@ inline constexpr const wchar_t* kInstallFolderName = L"TXQConnectorNative";
 inline constexpr const wchar_t* kVersionExecutableName = L"TXQNativeConnector.exe";
 inline constexpr const wchar_t* kActiveReleaseName = L"active.json";
 inline constexpr const wchar_t* kUpdateLogName = L"update.log";
-
-// The current user's folders that the install lives in.
-class KnownFolders {
-public:
-    virtual ~KnownFolders() = default;
-    // The user's local application data folder; nothing when the platform cannot tell.
-    virtual std::optional<std::filesystem::path> localAppData() const = 0;
-};
 
 // <LocalAppData>\TXQConnectorNative; fails with "无法定位用户安装目录". Neither creates nor
 // checks the folder.

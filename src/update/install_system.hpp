@@ -2,13 +2,13 @@
 // InstallSystem: the seams that installing and updating reach the machine through, created once by
 // the program entry (or a test) and handed down.
 
-#include "common/clock.hpp"
+#include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/known_folders.hpp"
 #include "platform/named_lock.hpp"
 #include "platform/process.hpp"
+#include "platform/registry.hpp"
 #include "update/install_layout.hpp"
-#include "update/program_locations.hpp"
-#include "update/registry_writer.hpp"
 #include "update/update_client.hpp"
 
 namespace quorvel {
@@ -17,7 +17,7 @@ struct InstallSystem {
     const ProgramLocations& locations;
     const KnownFolders& folders;
     Files& files;
-    RegistryWriter& registry;
+    Registry& registry;
     Processes& processes;  // the health checks
     NamedLocks& locks;          // the Install lock
     const Clock& clock;         // the update log's time

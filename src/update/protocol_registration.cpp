@@ -10,7 +10,7 @@ constexpr const char* kKeyFailed = "无法注册启动助手";
 constexpr const char* kValueFailed = "无法保存启动助手注册信息";
 
 // One step of the main registration: open or create, write, close, and only then check.
-void writeProtocolValue(RegistryWriter& registry, const wchar_t* subKey, const std::wstring& name,
+void writeProtocolValue(Registry& registry, const wchar_t* subKey, const std::wstring& name,
                         const std::wstring& data) {
     std::unique_ptr<RegistryKey> key = registry.createKey(subKey);
     check(key != nullptr, kKeyFailed);
@@ -25,13 +25,13 @@ std::wstring protocolCommand(const std::filesystem::path& exePath) {
     return quoteArgument(exePath.wstring()) + L" \"%1\"";
 }
 
-void registerProtocol(RegistryWriter& registry, const std::filesystem::path& exePath) {
+void registerProtocol(Registry& registry, const std::filesystem::path& exePath) {
     writeProtocolValue(registry, kProtocolKey, L"", L"Quorvel");
     writeProtocolValue(registry, kProtocolKey, L"URL Protocol", L"");
     writeProtocolValue(registry, kProtocolCommandKey, L"", protocolCommand(exePath));
 }
 
-void registerTestProtocol(RegistryWriter& registry, const ProgramLocations& locations) {
+void registerTestProtocol(Registry& registry, const ProgramLocations& locations) {
     {
         const std::unique_ptr<RegistryKey> key = registry.createKey(kTestProtocolKey);
         check(key != nullptr, "无法注册测试协议");

@@ -2,8 +2,8 @@
 // The txqjoin protocol, whose open command runs the active build, and the test protocol
 // txqjoin-native, which runs the program wherever it lies.
 
-#include "update/program_locations.hpp"
-#include "update/registry_writer.hpp"
+#include "platform/known_folders.hpp"
+#include "platform/registry.hpp"
 
 #include <filesystem>
 #include <string>
@@ -21,10 +21,10 @@ std::wstring protocolCommand(const std::filesystem::path& exePath);
 // Writes the three txqjoin values in order (name, "URL Protocol", open command running
 // `exePath`), each key closed before its write is checked. Stops at the first failure and leaves
 // what was written.
-void registerProtocol(RegistryWriter& registry, const std::filesystem::path& exePath);
+void registerProtocol(Registry& registry, const std::filesystem::path& exePath);
 
 // Writes the three txqjoin-native values, the open command running the program itself. Leaves
 // the txqjoin keys untouched.
-void registerTestProtocol(RegistryWriter& registry, const ProgramLocations& locations);
+void registerTestProtocol(Registry& registry, const ProgramLocations& locations);
 
 }  // namespace quorvel

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/tick_clock.hpp"
+#include "platform/clock.hpp"
 #include "platform/https.hpp"
 #include "update/release.hpp"
 

@@ -1,7 +1,8 @@
 #include "clients/window_control.hpp"
 #include "clients/client_census.hpp"
+#include "support/fake_clocks.hpp"
 #include "support/fake_process_table.hpp"
-#include "support/fake_window_system.hpp"
+#include "support/fake_windows.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 

@@ -1,12 +1,14 @@
 #include "game/steam_discovery.hpp"
 #include "common/text.hpp"
 #include "support/fake_files.hpp"
+#include "support/fake_registry.hpp"
 #include "support/fake_steam.hpp"
 #include "support/message_of.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <regex>
 
@@ -264,6 +266,52 @@ TEST_F(DotaDiscovery, ALibraryListThatOpensButCannotBeReadCountsAsEmpty) {
     EXPECT_EQ(regularFileChecks(), std::vector<std::string>{executable(dir / "Steam").generic_string()});
 }
 #endif
+
+// Steam's two values, each from its own key, by its own name and type; the path up to 65,536 bytes
+// with its terminator.
+TEST(SteamRegistryReader, ReadsSteamsValuesFromTheirKeys) {
+    const std::wstring steamKey = L"Software\\Valve\\Steam";
+    const std::wstring activeKey = L"Software\\Valve\\Steam\\ActiveProcess";
+    const std::wstring longest(32'767, L's');
+    struct Case {
+        const char* what;
+        std::function<void(testing::FakeRegistry&)> store;
+        std::optional<std::wstring> path;
+        std::optional<std::uint32_t> user;
+    };
+    const std::vector<Case> cases = {
+        {"nothing stored", [](auto&) {}, std::nullopt, std::nullopt},
+        {"both stored",
+         [&](auto& r) {
+             r.values[steamKey][L"SteamPath"] = L"D:\\游戏\\Steam";
+             r.dwords[activeKey][L"ActiveUser"] = 22202;
+         },
+         L"D:\\游戏\\Steam", 22202u},
+        {"the longest path", [&](auto& r) { r.values[steamKey][L"SteamPath"] = longest; }, longest, std::nullopt},
+        {"a path too long", [&](auto& r) { r.values[steamKey][L"SteamPath"] = longest + L"s"; }, std::nullopt,
+         std::nullopt},
+        {"each value of the other type",
+         [&](auto& r) {
+             r.dwords[steamKey][L"SteamPath"] = 7;
+             r.values[activeKey][L"ActiveUser"] = L"22202";
+         },
+         std::nullopt, std::nullopt},
+        {"each value under the other key",
+         [&](auto& r) {
+             r.values[activeKey][L"SteamPath"] = L"C:\\Steam";
+             r.dwords[steamKey][L"ActiveUser"] = 22202;
+         },
+         std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::FakeRegistry stored;
+        c.store(stored);
+        const SteamRegistryReader reader(stored);
+        EXPECT_EQ(reader.steamPath(), c.path);
+        EXPECT_EQ(reader.activeUser(), c.user);
+    }
+}
 
 }  // namespace
 }  // namespace quorvel

@@ -27,7 +27,7 @@ Events operator+(Events first, const Events& second) {
 
 // What an opening of the 32-byte fake library does up to the engine.
 const Events kThroughTheDigest = {"open", "size", "read 32"};
-const Events kThroughTheLoad = kThroughTheDigest + Events{"set SteamAppId=570", "set SteamGameId=570", "load 0x900"};
+const Events kThroughTheLoad = kThroughTheDigest + Events{"set SteamAppId=570", "set SteamGameId=570", "load"};
 const Events kThroughTheFactory =
     kThroughTheLoad + Events{"export CreateInterface", "CreateInterface CLIENTENGINE_INTERFACE_VERSION005 null"};
 const Events kEngineOpened = {"engine 0", "engine 3 (17)", "engine 13 (23, 17)"};

@@ -9,41 +9,12 @@
 namespace quorvel::testing {
 namespace {
 
-class FakeRegistryKey final : public RegistryKey {
-public:
-    FakeRegistryKey(FakeRegistry& registry, std::wstring key) : registry_(registry), key_(std::move(key)) {
-        ++registry_.openKeys;
-    }
-    ~FakeRegistryKey() override {
-        --registry_.openKeys;
-        registry_.events.push_back(L"close " + key_);
-    }
-
-    bool setString(const std::wstring& name, const std::wstring& data) override {
-        registry_.budget_.spend();
-        registry_.events.push_back(L"set " + key_ + L"|" + name);
-        if (registry_.refusedValues.count({key_, name})) return false;
-        registry_.values[key_][name] = data;
-        return true;
-    }
-
-private:
-    FakeRegistry& registry_;
-    std::wstring key_;
-};
-
 }  // namespace
-
-std::unique_ptr<RegistryKey> FakeRegistry::createKey(const std::wstring& subKey) {
-    budget_.spend();
-    events.push_back(L"create " + subKey);
-    if (refusedKeys.count(subKey)) return nullptr;
-    return std::make_unique<FakeRegistryKey>(*this, subKey);
-}
 
 InstallWorld::InstallWorld()
     : system{locations, folders, files, registry,
              processes, locks,   clock, {transport, ticks, HttpHost{L"update.test", 443}}} {
+    registry.beforeEachWrite = [this] { budget.spend(); };
     locations.module = dir / "download" / "TXQNativeConnector.exe";
     folders.folder = dir / "local";
     std::filesystem::create_directories(*folders.folder);

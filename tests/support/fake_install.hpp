@@ -6,6 +6,7 @@
 #include "support/fake_http_transport.hpp"
 #include "support/fake_named_locks.hpp"
 #include "support/fake_processes.hpp"
+#include "support/fake_registry.hpp"
 #include "support/fakes.hpp"
 #include "support/temp_dir.hpp"
 #include "update/install_system.hpp"
@@ -18,27 +19,6 @@
 #include <vector>
 
 namespace quorvel::testing {
-
-struct FakeKnownFolders final : KnownFolders {
-    std::optional<std::filesystem::path> folder;
-    std::optional<std::filesystem::path> localAppData() const override { return folder; }
-};
-
-// HKEY_CURRENT_USER as a map of keys to named string values ("" is the default value).
-class FakeRegistry final : public RegistryWriter {
-public:
-    explicit FakeRegistry(OperationBudget& budget) : budget_(budget) {}
-
-    std::unique_ptr<RegistryKey> createKey(const std::wstring& subKey) override;
-
-    std::map<std::wstring, std::map<std::wstring, std::wstring>> values;
-    std::set<std::wstring> refusedKeys;                             // createKey fails for these
-    std::set<std::pair<std::wstring, std::wstring>> refusedValues;  // setString fails for these (key, name)
-    std::vector<std::wstring> events;                               // "create K", "set K|N", "close K" in order
-    int openKeys = 0;
-
-    OperationBudget& budget_;
-};
 
 // Every seam of InstallSystem as a fake over a temporary folder: the running exe in
 // <temp>/download, the local application data in <temp>/local.
@@ -59,7 +39,7 @@ struct InstallWorld {
     FakeKnownFolders folders;
     OperationBudget budget;
     FakeFiles files{budget};
-    FakeRegistry registry{budget};
+    FakeRegistry registry;
     FakeProcesses processes;  // the health checks: healthy when the program file exists
     FakeNamedLocks locks;
     FakeClock clock;

@@ -179,7 +179,7 @@ bool isRelease(const std::string& event) {
 }
 
 bool isAcquisition(const std::string& event) {
-    return event == "open" || event.starts_with("load ") || event == "engine 0" || event.starts_with("engine 3 ");
+    return event == "open" || event == "load" || event == "engine 0" || event.starts_with("engine 3 ");
 }
 
 nlohmann::json ticketBody() {
@@ -264,7 +264,7 @@ const JoinWorld& FakeJoinWorld::world() const {
 
 bool FakeJoinWorld::acquires(const std::string& event) const {
     if (event == "open") return !steam.openFails;
-    if (event.starts_with("load ")) return !steam.loadFails;
+    if (event == "load") return !steam.loadFails;
     if (event == "engine 0") return steam.connection != 0;
     return steam.user != 0;
 }

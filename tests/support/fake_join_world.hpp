@@ -11,7 +11,7 @@
 #include "support/fake_processes.hpp"
 #include "support/fake_steam.hpp"
 #include "support/fake_steam_client.hpp"
-#include "support/fake_window_system.hpp"
+#include "support/fake_windows.hpp"
 #include "support/fakes.hpp"
 #include "support/temp_dir.hpp"
 

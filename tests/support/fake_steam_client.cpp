@@ -5,19 +5,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 
 namespace quorvel::testing {
 namespace {
 
 FakeSteamClient* current = nullptr;  // the library whose factory CreateInterface answers for
-
-std::string hex(std::uint32_t value) {
-    std::ostringstream text;
-    text << "0x" << std::hex << value;
-    return text.str();
-}
 
 std::uintptr_t addressOf(auto function) {
     return reinterpret_cast<std::uintptr_t>(function);
@@ -210,11 +203,16 @@ bool FakeSteamClient::set(const std::wstring& name, const std::wstring& value) {
     return name != refusedVariable;
 }
 
-std::unique_ptr<LoadedModule> FakeSteamClient::load(const std::filesystem::path& path, std::uint32_t flags) {
-    note("load " + hex(flags));
+std::unique_ptr<LoadedModule> FakeSteamClient::loadWithOwnFolder(const std::filesystem::path& path) {
+    note("load");
     loadedPath = path;
     if (loadFails) return nullptr;
     return std::make_unique<FakeModule>(*this);
+}
+
+std::unique_ptr<LoadedModule> FakeSteamClient::loadFromSystem32(const std::wstring& fileName) {
+    note("load from System32 " + toNarrow(fileName));
+    return nullptr;
 }
 
 }  // namespace quorvel::testing

@@ -3,8 +3,8 @@
 // with its engine, in memory, recording every call in order.
 
 #include "launch/steam_client_pin.hpp"
-#include "outside/module_loader.hpp"
 #include "platform/locked_file.hpp"
+#include "platform/modules.hpp"
 #include "platform/process_environment.hpp"
 
 #include <cstdint>
@@ -24,7 +24,8 @@ namespace quorvel::testing {
 // Events, in the order they happen:
 //   "open", "size", "read <bytes asked>", "close"                  the library file
 //   "set <name>=<value>"                                          the environment
-//   "load <flags in hex>", "export <name>", "free"                the library
+//   "load", "export <name>", "free"                                the library (loaded with its own folder)
+//   "load from System32 <name>"                                   a System32 library: there is none
 //   "CreateInterface <version> <null|non-null>"                   the factory
 //   "engine 0", "engine 1 (c)", "engine 3 (c)", "engine 6 (c, u)", "engine 13 (u, c)",
 //   "requests 193 (<address>, <text>)"                            operations, with their arguments
@@ -81,7 +82,8 @@ public:
     // The seams.
     std::unique_ptr<LockedFile> open(const std::filesystem::path& path) override;
     bool set(const std::wstring& name, const std::wstring& value) override;
-    std::unique_ptr<LoadedModule> load(const std::filesystem::path& path, std::uint32_t flags) override;
+    std::unique_ptr<LoadedModule> loadWithOwnFolder(const std::filesystem::path& path) override;
+    std::unique_ptr<LoadedModule> loadFromSystem32(const std::wstring& fileName) override;
 
     // The object layout the session sees: the table pointer first.
     struct Object {

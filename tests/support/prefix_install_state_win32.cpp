@@ -1,6 +1,7 @@
 #include "support/prefix_install_state_win32.hpp"
 
-#include "update/install_layout_win32.hpp"
+#include "platform/known_folders_win32.hpp"
+#include "update/install_layout.hpp"
 #include "update/protocol_registration.hpp"
 
 #include <windows.h>

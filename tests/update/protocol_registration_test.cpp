@@ -12,8 +12,7 @@ namespace {
 using testing::messageOf;
 
 struct Registration : ::testing::Test {
-    testing::OperationBudget budget;
-    testing::FakeRegistry registry{budget};
+    testing::FakeRegistry registry;
     const std::filesystem::path exe =
         std::filesystem::path(L"C:\\Users\\player one\\App Data\\Local") / L"TXQNativeConnector.exe";
 };
@@ -38,7 +37,7 @@ TEST_F(Registration, StopsAtTheFirstFailureAndKeepsWhatWasWritten) {
     EXPECT_TRUE(registry.values.empty());
     EXPECT_EQ(registry.events.back(), std::wstring(L"close ") + kProtocolKey);  // closed before the check
 
-    testing::FakeRegistry second{budget};
+    testing::FakeRegistry second;
     second.refusedKeys.insert(kProtocolCommandKey);
     EXPECT_EQ(messageOf([&] { registerProtocol(second, exe); }), "无法注册启动助手");
     EXPECT_EQ(second.values[kProtocolKey].size(), 2u);
@@ -63,20 +62,20 @@ TEST_F(Registration, TestProtocolFailures) {
     testing::FakeLocations locations;
     locations.module = "TXQNativeConnector.exe";
     {
-        testing::FakeRegistry refused{budget};
+        testing::FakeRegistry refused;
         refused.refusedKeys.insert(kTestProtocolKey);
         EXPECT_EQ(messageOf([&] { registerTestProtocol(refused, locations); }), "无法注册测试协议");
     }
     {
         // The name and marker writes are not checked; only the command's is.
-        testing::FakeRegistry refused{budget};
+        testing::FakeRegistry refused;
         refused.refusedValues.insert({kTestProtocolKey, L""});
         EXPECT_NO_THROW(registerTestProtocol(refused, locations));
         refused.refusedKeys.insert(kTestProtocolCommandKey);
         EXPECT_EQ(messageOf([&] { registerTestProtocol(refused, locations); }), "无法注册测试命令");
     }
     {
-        testing::FakeRegistry refused{budget};
+        testing::FakeRegistry refused;
         refused.refusedValues.insert({kTestProtocolCommandKey, L""});
         EXPECT_EQ(messageOf([&] { registerTestProtocol(refused, locations); }), "测试协议保存失败");
         EXPECT_EQ(refused.openKeys, 0);

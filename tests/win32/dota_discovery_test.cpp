@@ -2,8 +2,9 @@
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
 #include "game/steam_discovery.hpp"
-#include "outside/steam_registry_win32.hpp"
+#include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
+#include "platform/registry_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
 #include "support/temp_dir.hpp"
@@ -34,7 +35,8 @@ void installDota(const fs::path& dotaFolder) {
 class DotaDiscoveryWin32 : public ::testing::Test {
 protected:
     testing::RegistrySandbox sandbox;
-    Win32SteamRegistry registry;
+    Win32Registry platformRegistry;
+    SteamRegistryReader registry{platformRegistry};
     LocalFiles files;
 
     // Steam records its folder as it likes, here in lower case with forward slashes.

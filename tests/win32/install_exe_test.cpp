@@ -3,12 +3,12 @@
 // back what it found.
 #include "common/command_line.hpp"
 #include "common/text.hpp"
+#include "platform/known_folders_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/prefix_install_state_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
-#include "update/install_layout_win32.hpp"
 #include "update/protocol_registration.hpp"
 
 #include <gtest/gtest.h>

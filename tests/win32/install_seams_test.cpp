@@ -1,10 +1,9 @@
 // The Windows side of installing: registry writes read back exactly, and the known folder.
+#include "platform/known_folders_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
-#include "update/install_layout_win32.hpp"
-#include "update/program_locations_win32.hpp"
 #include "update/protocol_registration.hpp"
-#include "update/registry_writer_win32.hpp"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +46,7 @@ void expectString(const std::wstring& key, const std::wstring& name, const std::
 
 TEST(InstallRegistry, ProtocolValuesReadBackExactly) {
     testing::RegistrySandbox sandbox(testing::RegistrySandbox::Keys::persistent);
-    Win32RegistryWriter registry;
+    Win32Registry registry;
     const std::filesystem::path exe = std::filesystem::path(L"C:\\users\\玩家 1\\AppData\\Local\\TXQConnectorNative") /
                                       L"versions" / L"2026092001" / L"TXQNativeConnector.exe";
     registerProtocol(registry, exe);
@@ -67,7 +66,7 @@ TEST(InstallRegistry, AKeyThatCannotBeCreatedStopsRegistration) {
     testing::RegistrySandbox sandbox(testing::RegistrySandbox::Keys::persistent);
     // A volatile key cannot take the persistent children registration creates.
     sandbox.setString(L"Software\\Classes\\txqjoin\\shell", L"", L"volatile");
-    Win32RegistryWriter registry;
+    Win32Registry registry;
     EXPECT_EQ(testing::messageOf([&] { registerProtocol(registry, "C:\\a.exe"); }), "无法注册启动助手");
     expectString(kProtocolKey, L"", L"Quorvel");
     expectString(kProtocolKey, L"URL Protocol", L"");

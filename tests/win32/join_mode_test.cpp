@@ -4,16 +4,17 @@
 #include "app/join_mode.hpp"
 #include "app/desktop_win32.hpp"
 #include "app/join_platform_win32.hpp"
-#include "common/clock.hpp"
 #include "common/command_line.hpp"
 #include "common/scoped_handle_win32.hpp"
 #include "common/text.hpp"
-#include "common/tick_clock.hpp"
 #include "launch/launch_arguments.hpp"
+#include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/https_win32.hpp"
+#include "platform/known_folders_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_join_world.hpp"
 #include "support/message_of.hpp"
@@ -22,9 +23,7 @@
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"
-#include "update/install_layout_win32.hpp"
 #include "update/protocol_registration.hpp"
-#include "update/registry_writer_win32.hpp"
 #include "update/release.hpp"
 
 #include <gtest/gtest.h>
@@ -407,7 +406,7 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
 
     Win32KnownFolders folders;
     LocalFiles files;
-    Win32RegistryWriter registry;
+    Win32Registry registry;
     Win32Processes processes;
     Win32NamedLocks locks;
     SystemClock clock;

@@ -2,11 +2,12 @@
 // registry value sandboxed.
 #include "launch/steam_engine.hpp"
 #include "common/scoped_handle_win32.hpp"
-#include "outside/module_loader_win32.hpp"
-#include "outside/steam_registry_win32.hpp"
+#include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
 #include "platform/locked_file_win32.hpp"
+#include "platform/modules_win32.hpp"
 #include "platform/process_environment_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "stand_in_steam_client_pin.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
@@ -55,7 +56,8 @@ class SteamEngineWin32 : public ::testing::Test {
 protected:
     testing::TempDir dir;
     testing::RegistrySandbox sandbox;
-    Win32SteamRegistry registry;
+    Win32Registry platformRegistry;
+    SteamRegistryReader registry{platformRegistry};
     LocalFiles files;
     Win32LockedFileOpener lockedFiles;
     Win32ProcessEnvironment environment;

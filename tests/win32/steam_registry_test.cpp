@@ -1,5 +1,6 @@
 // The registry reads of Steam's values against a sandboxed HKEY_CURRENT_USER of the prefix.
-#include "outside/steam_registry_win32.hpp"
+#include "outside/steam_registry.hpp"
+#include "platform/registry_win32.hpp"
 #include "support/registry_sandbox_win32.hpp"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,8 @@ constexpr const wchar_t* kActiveProcessKey = L"Software\\Valve\\Steam\\ActivePro
 class SteamRegistryTest : public ::testing::Test {
 protected:
     testing::RegistrySandbox sandbox;
-    Win32SteamRegistry registry;
+    Win32Registry platformRegistry;
+    SteamRegistryReader registry{platformRegistry};
 };
 
 TEST_F(SteamRegistryTest, SteamPathIsReadAsStored) {

@@ -3,7 +3,7 @@
 #include "clients/window_control.hpp"
 #include "clients/client_census.hpp"
 #include "outside/process_table_win32.hpp"
-#include "outside/window_system_win32.hpp"
+#include "platform/windows_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"

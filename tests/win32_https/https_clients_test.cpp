@@ -1,7 +1,7 @@
 // The WinHTTP clients against the local lobby simulator (HTTPS with a CA trusted only in the test prefix).
-#include "common/tick_clock.hpp"
 #include "lobby/lobby_client.hpp"
 #include "lobby/lobby_requests.hpp"
+#include "platform/clock.hpp"
 #include "platform/https_win32.hpp"
 #include "support/lobby_simulator_win32.hpp"
 #include "support/message_of.hpp"

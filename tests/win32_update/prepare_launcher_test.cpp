@@ -7,12 +7,12 @@
 #include "platform/https_win32.hpp"
 #include "platform/named_lock_win32.hpp"
 #include "platform/process_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "platform/sha256.hpp"
 #include "support/fake_install.hpp"
 #include "support/lobby_simulator_win32.hpp"
 #include "support/windows_process_win32.hpp"
 #include "update/protocol_registration.hpp"
-#include "update/registry_writer_win32.hpp"
 
 #include <gtest/gtest.h>
 
@@ -32,12 +32,19 @@ struct PrivateLock final : NamedLocks {
     }
 };
 
-// The registry writer below a private key of HKCU, removed at the end. (A registry sandbox would
-// hide the simulator's CA, which the prefix trusts through HKCU.)
-struct PrivateRegistry final : RegistryWriter {
-    Win32RegistryWriter real;
+// The registry below a private key of HKCU, removed at the end. (A registry sandbox would hide
+// the simulator's CA, which the prefix trusts through HKCU.)
+struct PrivateRegistry final : Registry {
+    Win32Registry real;
     const std::wstring prefix = L"Software\\QuorvelUpdateTests\\" + std::to_wstring(GetCurrentProcessId());
     ~PrivateRegistry() override { RegDeleteTreeW(HKEY_CURRENT_USER, prefix.c_str()); }
+    std::optional<std::wstring> readString(const std::wstring& subKey, const std::wstring& name,
+                                           std::uint32_t maxBytes) const override {
+        return real.readString(prefix + L"\\" + subKey, name, maxBytes);
+    }
+    std::optional<std::uint32_t> readDword(const std::wstring& subKey, const std::wstring& name) const override {
+        return real.readDword(prefix + L"\\" + subKey, name);
+    }
     std::unique_ptr<RegistryKey> createKey(const std::wstring& subKey) override {
         return real.createKey(prefix + L"\\" + subKey);
     }

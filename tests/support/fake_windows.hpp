@@ -1,13 +1,10 @@
 #pragma once
-// FakeWindowSystem: scripted top-level windows and foreground state, every action recorded;
-// RecordingSleeper: counts the waits instead of waiting.
+// FakeWindowSystem: scripted top-level windows and foreground state, every action recorded.
 
-#include "common/sleeper.hpp"
-#include "outside/window_system.hpp"
+#include "platform/windows.hpp"
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,18 +63,6 @@ struct FakeWindowSystem final : WindowSystem {
         return !attach || !refusedAttachments.contains(thread);
     }
     void postClose(WindowHandle window) override { calls.push_back("close " + std::to_string(window)); }
-};
-
-struct RecordingSleeper final : Sleeper {
-    std::vector<std::uint32_t> waits;
-    std::vector<std::string>* log = nullptr;               // also gets "sleep <ms>" when set
-    std::function<void(std::size_t sleepNumber)> onSleep;  // runs after each wait is recorded (1 = first)
-
-    void sleep(std::uint32_t milliseconds) override {
-        waits.push_back(milliseconds);
-        if (log != nullptr) log->push_back("sleep " + std::to_string(milliseconds));
-        if (onSleep) onSleep(waits.size());
-    }
 };
 
 }  // namespace quorvel::testing

@@ -1,9 +1,13 @@
-#include "update/install_layout_win32.hpp"
+#include "platform/known_folders_win32.hpp"
 
+#include "common/error.hpp"
 #include "common/scoped_handle_win32.hpp"
 
 #include <knownfolders.h>
 #include <shlobj.h>
+#include <windows.h>
+
+#include <vector>
 
 namespace quorvel {
 
@@ -14,6 +18,13 @@ std::optional<std::filesystem::path> Win32KnownFolders::localAppData() const {
     const ScopedCoTaskMemory owned(raw);
     if (FAILED(result) || raw == nullptr) return std::nullopt;
     return std::filesystem::path(raw);
+}
+
+std::filesystem::path Win32ProgramLocations::modulePath() const {
+    std::vector<wchar_t> buffer(32'768);
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    check(length != 0, "无法获取工具路径");
+    return std::filesystem::path(std::wstring(buffer.data(), length));
 }
 
 }  // namespace quorvel

@@ -1,5 +1,5 @@
 // Win32WindowSystem against the stand-in's windows (needs an X display under Wine).
-#include "outside/window_system_win32.hpp"
+#include "platform/windows_win32.hpp"
 #include "support/stand_in_dota_win32.hpp"
 #include "support/temp_dir.hpp"
 #include "support/windows_process_win32.hpp"

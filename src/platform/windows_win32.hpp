@@ -1,7 +1,7 @@
 #pragma once
 // Win32WindowSystem: the desktop's top-level windows through user32.
 
-#include "outside/window_system.hpp"
+#include "platform/windows.hpp"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
 #pragma once
 // WindowSystem: the top-level windows of the desktop as the helper finds, raises and closes Dota's
-// window. Implementation: Win32WindowSystem (window_system_win32.hpp); fake:
-// testing::FakeWindowSystem (tests/support/fake_window_system.hpp).
+// window. Implementation: Win32WindowSystem (windows_win32.hpp); fake:
+// testing::FakeWindowSystem (tests/support/fake_windows.hpp).
 
 #include <cstdint>
 #include <string>

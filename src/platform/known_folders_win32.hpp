@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/install_layout.hpp"
+#include "platform/known_folders.hpp"
 
 namespace quorvel {
 
@@ -8,6 +8,12 @@ namespace quorvel {
 class Win32KnownFolders final : public KnownFolders {
 public:
     std::optional<std::filesystem::path> localAppData() const override;
+};
+
+// GetModuleFileNameW of the exe.
+class Win32ProgramLocations final : public ProgramLocations {
+public:
+    std::filesystem::path modulePath() const override;
 };
 
 }  // namespace quorvel

@@ -1,4 +1,4 @@
-#include "outside/window_system_win32.hpp"
+#include "platform/windows_win32.hpp"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "common/clock.hpp"
+#include "platform/clock.hpp"
 
 #include <windows.h>
 
@@ -14,6 +14,14 @@ double SystemClock::now() const {
     constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;
     const std::uint64_t micros = (ticks - kEpochDifference) / 10;
     return static_cast<double>(micros) / 1'000'000.0;
+}
+
+std::uint64_t SystemTickClock::milliseconds() const {
+    return GetTickCount64();
+}
+
+void SystemSleeper::sleep(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
 }
 
 }  // namespace quorvel
