@@ -3,6 +3,7 @@
 #include "platform/registry_win32.hpp"
 #include "support/message_of.hpp"
 #include "support/registry_sandbox_win32.hpp"
+#include "update/install_layout.hpp"
 #include "update/protocol_registration.hpp"
 
 #include <gtest/gtest.h>
