@@ -38,7 +38,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // First of all: the exe runs from a download folder, where anyone may drop a DLL. From here on
     // every DLL loaded by name (the delay-loaded imports, and whatever system DLLs load on their
     // own) comes from System32 only; the load-time imports are KnownDLLs, which always do.
-    const bool dllSearchLimited = SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    const bool dllSearchLimited = quorvel::limitDllSearchToSystem32();
     quorvel::Win32Desktop desktop;
     quorvel::Win32ProgramLocations locations;
     quorvel::Arguments args;

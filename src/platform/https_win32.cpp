@@ -1,6 +1,7 @@
 #include "platform/https_win32.hpp"
 
 #include "common/scoped_handle_win32.hpp"
+#include "platform/modules_win32.hpp"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -79,7 +80,7 @@ private:
 
 class WinHttpSession final : public HttpSession {
 public:
-    WinHttpSession(std::vector<ScopedModule> tlsLibraries, ScopedInternetHandle handle)
+    WinHttpSession(std::vector<std::unique_ptr<LoadedModule>> tlsLibraries, ScopedInternetHandle handle)
         : tlsLibraries_(std::move(tlsLibraries)), handle_(std::move(handle)) {}
 
     std::unique_ptr<HttpConnection> connect(const HttpHost& host) override {
@@ -90,7 +91,7 @@ public:
 
 private:
     // Declared first so that they are released after the session.
-    std::vector<ScopedModule> tlsLibraries_;
+    std::vector<std::unique_ptr<LoadedModule>> tlsLibraries_;
     ScopedInternetHandle handle_;
 };
 
@@ -101,10 +102,9 @@ std::unique_ptr<HttpSession> WinHttpTransport::openSession(const std::wstring& u
     // a loader may then look in the exe's own folder first (Wine's does for the DLLs its own DLLs
     // delay-load, whatever the default DLL directories say). Loaded from System32 beforehand, they
     // are found in the process instead.
-    std::vector<ScopedModule> tlsLibraries;
-    for (const wchar_t* name : kTlsLibraries) {
-        tlsLibraries.emplace_back(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    }
+    Win32ModuleLoader modules;
+    std::vector<std::unique_ptr<LoadedModule>> tlsLibraries;
+    for (const wchar_t* name : kTlsLibraries) tlsLibraries.push_back(modules.loadFromSystem32(name));
     ScopedInternetHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                              WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return nullptr;

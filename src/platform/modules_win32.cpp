@@ -36,6 +36,10 @@ std::unique_ptr<LoadedModule> load(const wchar_t* name, DWORD flags) {
 
 }  // namespace
 
+bool limitDllSearchToSystem32() {
+    return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+}
+
 std::unique_ptr<LoadedModule> Win32ModuleLoader::loadWithOwnFolder(const std::filesystem::path& path) {
     return load(path.c_str(), kOwnFolderAndSystem32);
 }
