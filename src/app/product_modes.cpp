@@ -4,7 +4,6 @@
 #include "app/install_modes.hpp"
 #include "app/self_test.hpp"
 #include "app/steam_check.hpp"
-#include "lobby/lobby_client.hpp"
 
 namespace quorvel {
 
@@ -17,11 +16,6 @@ InstallSystem ProductModes::installSystem() const {
                          platform_.locks,
                          platform_.clock,
                          {platform_.transport, platform_.ticks, settings_.updateHost}};
-}
-
-SteamEngineAccess ProductModes::steamEngine() const {
-    return SteamEngineAccess{game_.steamRegistry, platform_.files, platform_.lockedFiles, platform_.environment,
-                             platform_.modules};
 }
 
 void ProductModes::healthCheck() {
@@ -37,7 +31,7 @@ void ProductModes::selfTest() {
     quorvel::selfTest(operations, platform_.clock);
 }
 void ProductModes::steamCheck() {
-    runSteamCheck(steamEngine(), platform_.locations, settings_.steamClientPin);
+    runSteamCheck(steamEngineAccess(platform_, game_), platform_.locations, settings_.steamClientPin);
 }
 void ProductModes::inspect() {
     runInspect(game_.steamRegistry, platform_.files, game_.processTable, platform_.locations);
@@ -47,20 +41,9 @@ void ProductModes::registerTestProtocol() {
 }
 void ProductModes::join(const std::string& ticket, const std::wstring* link) {
     InstallSystem install = installSystem();
-    const LobbyAccess lobby{platform_.transport, platform_.ticks, settings_.lobbyHost};
-    const SteamEngineAccess engine = steamEngine();
-    const JoinWorld world{lobby,
-                          platform_.clock,
-                          game_.steamRegistry,
-                          platform_.files,
-                          game_.processTable,
-                          platform_.windows,
-                          platform_.sleeper,
-                          platform_.processes,
-                          engine,
-                          settings_.steamClientPin,
-                          platform_.processes};
-    runJoinMode({joinPlatform_, platform_.locks, platform_.processes, {install, world}}, ticket, link);
+    runJoinMode({joinPlatform_, platform_.locks, platform_.processes,
+                 {install, platform_, game_, {settings_.lobbyHost, settings_.steamClientPin}}},
+                ticket, link);
 }
 
 }  // namespace quorvel

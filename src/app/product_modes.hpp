@@ -30,7 +30,6 @@ public:
 
 private:
     InstallSystem installSystem() const;
-    SteamEngineAccess steamEngine() const;
 
     Platform platform_;
     GameSide game_;
