@@ -3,6 +3,7 @@
 #include "common/error.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
+#include "lobby/lobby_client.hpp"
 #include "lobby/lobby_requests.hpp"
 #include "platform/sha256.hpp"
 #include "update/activation.hpp"
@@ -27,7 +28,7 @@ FinishMode joinOrInstall(const JoinTaskWorld& world, const std::string& ticket, 
         window.setStatusText(kInstalled);
         return FinishMode::closeLater;
     }
-    if (enter(world.join, ticket, progress)) {
+    if (enter(world.platform, world.game, world.join, ticket, progress)) {
         window.setStatusText(kJoinedInFront);
         return FinishMode::closeLater;
     }
@@ -49,7 +50,8 @@ void reactivateRunningBuild(InstallSystem& install) {
 
 void runJoinTask(const JoinTaskWorld& world, const std::string& ticket, std::filesystem::path& switchTarget,
                  StatusSink& window) {
-    if (!ticket.empty()) reportEarlyChecking(world.join.lobby, ticket);
+    if (!ticket.empty())
+        reportEarlyChecking(LobbyAccess{world.platform.transport, world.platform.ticks, world.join.lobbyHost}, ticket);
     const ProgressCallback progress = [&window](const std::wstring& text) { window.setStatusText(text); };
     FinishMode mode = FinishMode::keepOpen;
     try {

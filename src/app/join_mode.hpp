@@ -27,10 +27,13 @@ inline constexpr const wchar_t* kJoinedSwitchByHand = L"连接已提交。请手
 inline constexpr const wchar_t* kInstalled =
     L"Quorvel已安装，已启用自动更新。\r\n返回大厅点击“启动游戏”即可连接。窗口将在 3 秒后关闭。";
 
-// What the join task reaches: the install for the update check, the world of the join.
+// What the join task reaches: the install for the update check; the platform, the game side and
+// the settings of the join, whose lobby also takes the early report.
 struct JoinTaskWorld {
     InstallSystem& install;
-    const JoinWorld& join;  // its lobby also takes the early report
+    const Platform& platform;
+    const GameSide& game;
+    JoinSettings join;
 };
 
 // The body of the worker thread: the early "checking" report (with a Ticket), prepareLauncher,

@@ -4,11 +4,10 @@
 #include "app/join_platform_win32.hpp"
 #include "app/product_modes.hpp"
 #include "app/run.hpp"
+#include "app/settings.hpp"
 #include "common/error.hpp"
 #include "common/text.hpp"
-#include "launch/join_flow.hpp"
-#include "launch/steam_client_pin.hpp"
-#include "launch/steam_engine.hpp"
+#include "outside/game_side.hpp"
 #include "outside/process_table_win32.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/clock.hpp"
@@ -19,6 +18,7 @@
 #include "platform/locked_file_win32.hpp"
 #include "platform/modules_win32.hpp"
 #include "platform/named_lock_win32.hpp"
+#include "platform/platform.hpp"
 #include "platform/process_environment_win32.hpp"
 #include "platform/process_win32.hpp"
 #include "platform/registry_win32.hpp"
@@ -49,39 +49,31 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         desktop.showError(quorvel::toWideLenient(failure.what()));
         return 1;
     }
-    quorvel::Win32Registry registry;
-    const quorvel::SteamRegistryReader steamRegistry(registry);
+    // The Windows side of every platform seam, made once; the flows take what they use from it.
     quorvel::LocalFiles files;
+    quorvel::Win32Processes processes;
+    quorvel::Win32NamedLocks locks;
+    quorvel::Win32Registry registry;
+    quorvel::Win32ModuleLoader modules;
     quorvel::Win32LockedFileOpener lockedFiles;
     quorvel::Win32ProcessEnvironment environment;
-    quorvel::Win32ModuleLoader modules;
-    quorvel::Win32Processes programs;
-    quorvel::Win32ProcessTable processes(quorvel::config::kWineCommandLines
-                                             ? quorvel::CommandLineReader::environmentBlockFallback
-                                             : quorvel::CommandLineReader::commandLineInformation);
-    const quorvel::OutsideWorld outside{
-        steamRegistry, files, processes, {steamRegistry, files, lockedFiles, environment, modules}};
-    quorvel::Win32KnownFolders folders;
-    quorvel::Win32NamedLocks locks;
+    quorvel::Win32WindowSystem windows;
+    quorvel::WinHttpTransport transport;
     quorvel::SystemClock clock;
     quorvel::SystemTickClock ticks;
-    quorvel::WinHttpTransport transport;
-    quorvel::InstallSystem install{locations, folders, files, registry, programs, locks, clock, {transport, ticks}};
-    quorvel::Win32WindowSystem windows;
     quorvel::SystemSleeper sleeper;
-    const quorvel::LobbyAccess lobby{transport, ticks};
-    const quorvel::JoinWorld joinWorld{lobby,
-                                       clock,
-                                       steamRegistry,
-                                       files,
-                                       processes,
-                                       windows,
-                                       sleeper,
-                                       programs,
-                                       outside.steamEngine,
-                                       quorvel::builtInSteamClientPin(),
-                                       programs};
+    quorvel::Win32KnownFolders folders;
+    const quorvel::Platform platform{files,  processes, locks, registry, modules, lockedFiles, environment,
+                                     windows, transport, clock, ticks,    sleeper, folders,     locations};
+    // Steam's registry values and the process table read as Dota clients: made here, beside the
+    // platform they are read through, as the process table is a Windows implementation whose
+    // command-line reader is a build setting.
+    const quorvel::SteamRegistryReader steamRegistry(registry);
+    quorvel::Win32ProcessTable processTable(quorvel::config::kWineCommandLines
+                                                ? quorvel::CommandLineReader::environmentBlockFallback
+                                                : quorvel::CommandLineReader::commandLineInformation);
+    const quorvel::GameSide game{steamRegistry, processTable};
     quorvel::Win32JoinPlatform joinPlatform(instance);
-    quorvel::ProductModes modes(locations, desktop, outside, install, {joinPlatform, programs, joinWorld});
+    quorvel::ProductModes modes(platform, game, quorvel::builtInSettings(), desktop, joinPlatform);
     return quorvel::runProgram(args, modes, locations, desktop);
 }

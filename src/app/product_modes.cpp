@@ -7,27 +7,43 @@
 
 namespace quorvel {
 
+InstallSystem ProductModes::installSystem() const {
+    return InstallSystem{platform_.locations,
+                         platform_.folders,
+                         platform_.files,
+                         platform_.registry,
+                         platform_.processes,
+                         platform_.locks,
+                         platform_.clock,
+                         {platform_.transport, platform_.ticks, settings_.updateHost}};
+}
+
 void ProductModes::healthCheck() {
     runHealthCheck();
 }
 void ProductModes::prepare(bool checkForUpdates) {
-    runInstall(install_, checkForUpdates);
+    InstallSystem install = installSystem();
+    runInstall(install, checkForUpdates);
 }
 void ProductModes::selfTest() {
-    const ProgramOperations operations(install_);
-    quorvel::selfTest(operations, install_.clock);
+    InstallSystem install = installSystem();
+    const ProgramOperations operations(install);
+    quorvel::selfTest(operations, platform_.clock);
 }
 void ProductModes::steamCheck() {
-    runSteamCheck(outside_.steamEngine, locations_);
+    runSteamCheck(steamEngineAccess(platform_, game_), platform_.locations, settings_.steamClientPin);
 }
 void ProductModes::inspect() {
-    runInspect(outside_.steamRegistry, outside_.gameFiles, outside_.processes, locations_);
+    runInspect(game_.steamRegistry, platform_.files, game_.processTable, platform_.locations);
 }
 void ProductModes::registerTestProtocol() {
-    runRegisterTestProtocol(install_.registry, locations_, desktop_);
+    runRegisterTestProtocol(platform_.registry, platform_.locations, desktop_);
 }
 void ProductModes::join(const std::string& ticket, const std::wstring* link) {
-    runJoinMode({join_.platform, install_.locks, join_.starter, {install_, join_.world}}, ticket, link);
+    InstallSystem install = installSystem();
+    runJoinMode({joinPlatform_, platform_.locks, platform_.processes,
+                 {install, platform_, game_, {settings_.lobbyHost, settings_.steamClientPin}}},
+                ticket, link);
 }
 
 }  // namespace quorvel

@@ -8,8 +8,10 @@
 #include "game/steam_discovery.hpp"
 #include "launch/commit_sequence.hpp"
 #include "launch/launch_arguments.hpp"
+#include "launch/steam_engine.hpp"
 #include "launch/steam_account.hpp"
 #include "lobby/entry.hpp"
+#include "lobby/lobby_client.hpp"
 #include "lobby/lobby_requests.hpp"
 
 #include <filesystem>
@@ -35,16 +37,23 @@ constexpr const wchar_t* kUncertainText = L"连接可能已提交，请查看游
 // The state of one call of enter.
 class Join {
 public:
-    Join(const JoinWorld& world, const std::string& ticket, ProgressCallback progress)
-        : world_(world), ticket_(ticket), reporter_(world.lobby, ticket, std::move(progress)) {}
+    Join(const Platform& platform, const GameSide& game, const JoinSettings& settings, const std::string& ticket,
+         ProgressCallback progress)
+        : platform_(platform),
+          game_(game),
+          lobby_{platform.transport, platform.ticks, settings.lobbyHost},
+          engine_(steamEngineAccess(platform, game)),
+          steamClient_(settings.steamClient),
+          ticket_(ticket),
+          reporter_(lobby_, ticket, std::move(progress)) {}
 
     // Entry, game files, account and census; returns the census.
     std::vector<DotaProcess> prepare() {
-        entry_ = validateEntry(requestEntry(world_.lobby, ticket_, L"context"), world_.clock);
+        entry_ = validateEntry(requestEntry(lobby_, ticket_, L"context"), platform_.clock);
         reporter_.reportProgress("checking", kCheckingText);
-        root_ = findDotaRoot(world_.registry, world_.files);
-        checkMapResources(root_, entry_.addon, entry_.map, entry_.toolsMode, world_.files);
-        checkSteamAccount(world_.registry, entry_.steamId);
+        root_ = findDotaRoot(game_.steamRegistry, platform_.files);
+        checkMapResources(root_, entry_.addon, entry_.map, entry_.toolsMode, platform_.files);
+        checkSteamAccount(game_.steamRegistry, entry_.steamId);
         std::vector<DotaProcess> clients = census();
         check(clients.size() < 2, kSeveralClients);
         return clients;
@@ -60,7 +69,7 @@ public:
             reportFailure();
         }
         try {
-            return bringDotaToFront(world_.processes, world_.windows, world_.sleeper, *chosen_, root_);
+            return bringDotaToFront(game_.processTable, platform_.windows, platform_.sleeper, *chosen_, root_);
         } catch (...) {
             return false;
         }
@@ -78,7 +87,7 @@ private:
     void silentPath() {
         reporter_.reportProgress("checking", kCheckingSilentText);
         // Released on every path: by the close below, or by its destructor when a step fails.
-        SteamEngineSession session = openSteamEngine(world_.engine, world_.steamClient);
+        SteamEngineSession session = openSteamEngine(engine_, steamClient_);
         reporter_.reportProgress("connecting", kConnectingText);
         runCommitSequence([&] { consume(); },
                           [&] {
@@ -86,7 +95,7 @@ private:
                               check(clients.size() == 1 && clients.front().pid == chosen_->pid,
                                     kClientChangedClickAgain);
                               verifyChosen();
-                              checkSteamAccount(world_.registry, entry_.steamId);
+                              checkSteamAccount(game_.steamRegistry, entry_.steamId);
                           },
                           [&] { sendConnect(session, entry_.serverSteamId); }, committed_);
         closeSteamEngine(session);
@@ -97,15 +106,15 @@ private:
         reporter_.reportProgress(
             "restarting", hasArgument(chosen_->arguments, kInsecure) ? kRestoringStandardText : kSwitchingModeText);
         verifyChosen();
-        const std::vector<WindowHandle> windows = findDotaWindows(world_.windows, chosen_->pid);
+        const std::vector<WindowHandle> windows = findDotaWindows(platform_.windows, chosen_->pid);
         check(!windows.empty(), kNoDotaWindow);
         {
-            const std::unique_ptr<Process> process = world_.exits.open(chosen_->pid);
+            const std::unique_ptr<Process> process = platform_.processes.open(chosen_->pid);
             check(process != nullptr, kProcessChanged);
             // Verified again now that the handle pins the process, so that what is closed and
             // waited for is the client that was checked.
             verifyChosen();
-            requestDotaClose(world_.windows, windows);
+            requestDotaClose(platform_.windows, windows);
             // The game may ask the player to confirm the exit; that answer is left to the player.
             check(process->waitForExit(kExitWaitMs), kDotaNotExited);
         }
@@ -114,16 +123,16 @@ private:
 
     void launchPath() {
         check(census().empty(), kDotaAlreadyRunning);
-        const std::filesystem::path launcher = findSteamLauncher(findSteamPath(world_.registry));
+        const std::filesystem::path launcher = findSteamLauncher(findSteamPath(game_.steamRegistry));
         requireSameEntryAgain();
         reporter_.reportProgress("launching", kLaunchingText);
         std::vector<std::wstring> arguments;
-        runCommitSequence([&] { arguments = buildLaunchArguments(consume(), world_.clock); },
+        runCommitSequence([&] { arguments = buildLaunchArguments(consume(), platform_.clock); },
                           [&] {
                               check(census().empty(), kDotaJustStarted);
-                              checkSteamAccount(world_.registry, entry_.steamId);
+                              checkSteamAccount(game_.steamRegistry, entry_.steamId);
                           },
-                          [&] { launchProgram(world_.starter, launcher, arguments); }, committed_);
+                          [&] { launchProgram(platform_.processes, launcher, arguments); }, committed_);
         waitForLaunchedClient();
     }
 
@@ -133,7 +142,7 @@ private:
             const std::vector<DotaProcess> clients = census();
             check(clients.size() < 2, kSeveralClientsAfterLaunch);
             if (clients.empty()) {
-                world_.sleeper.sleep(kLaunchPauseMs);
+                platform_.sleeper.sleep(kLaunchPauseMs);
                 continue;
             }
             chosen_ = clients.front();
@@ -148,10 +157,10 @@ private:
     }
 
     // Consumes the Ticket; the answer must describe the same connection.
-    Entry consume() { return requireSameEntry(entry_, requestEntry(world_.lobby, ticket_, L"consume"), world_.clock); }
+    Entry consume() { return requireSameEntry(entry_, requestEntry(lobby_, ticket_, L"consume"), platform_.clock); }
 
     void requireSameEntryAgain() {
-        requireSameEntry(entry_, requestEntry(world_.lobby, ticket_, L"context"), world_.clock);
+        requireSameEntry(entry_, requestEntry(lobby_, ticket_, L"context"), platform_.clock);
     }
 
     // Reports the outcome and ends the join: the failure itself before the commit point, the
@@ -170,10 +179,14 @@ private:
         throw;
     }
 
-    std::vector<DotaProcess> census() { return findDotaClients(world_.processes); }
-    void verifyChosen() { verifyDotaClient(world_.processes, *chosen_, root_); }
+    std::vector<DotaProcess> census() { return findDotaClients(game_.processTable); }
+    void verifyChosen() { verifyDotaClient(game_.processTable, *chosen_, root_); }
 
-    const JoinWorld& world_;
+    const Platform& platform_;
+    const GameSide& game_;
+    const LobbyAccess lobby_;
+    const SteamEngineAccess engine_;
+    const SteamClientPin& steamClient_;
     const std::string& ticket_;
     ProgressReporter reporter_;
     Entry entry_;
@@ -184,8 +197,9 @@ private:
 
 }  // namespace
 
-bool enter(const JoinWorld& world, const std::string& ticket, ProgressCallback progress) {
-    Join join(world, ticket, std::move(progress));
+bool enter(const Platform& platform, const GameSide& game, const JoinSettings& settings, const std::string& ticket,
+           ProgressCallback progress) {
+    Join join(platform, game, settings, ticket, std::move(progress));
     const std::vector<DotaProcess> clients = join.prepare();
     return join.connect(clients);
 }

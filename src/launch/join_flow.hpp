@@ -4,14 +4,9 @@
 
 #include "common/progress.hpp"
 #include "launch/steam_client_pin.hpp"
-#include "launch/steam_engine.hpp"
-#include "lobby/lobby_client.hpp"
-#include "outside/process_table.hpp"
-#include "outside/steam_registry.hpp"
-#include "platform/clock.hpp"
-#include "platform/files.hpp"
-#include "platform/process.hpp"
-#include "platform/windows.hpp"
+#include "outside/game_side.hpp"
+#include "platform/https.hpp"
+#include "platform/platform.hpp"
 
 #include <cstdint>
 #include <string>
@@ -36,20 +31,11 @@ inline constexpr std::uint32_t kExitWaitMs = 30'000;
 inline constexpr int kLaunchRounds = 90;
 inline constexpr std::uint32_t kLaunchPauseMs = 1'000;
 
-// Everything of the world one join reaches, all owned by the caller (the program entry composes
-// the platform's implementations; tests a fake world).
-struct JoinWorld {
-    const LobbyAccess& lobby;           // context, consume and the progress reports
-    const Clock& clock;                 // the Entry's expiry
-    const SteamRegistry& registry;      // Steam folder and logged-in account
-    Files& files;                       // Dota root and map files
-    ProcessTable& processes;            // census and re-verification of clients
-    WindowSystem& windows;              // Dota's window: closing and raising it
-    Sleeper& sleeper;                   // pauses while waiting for a launched client and its window
-    Processes& starter;                 // steam.exe
-    const SteamEngineAccess& engine;    // the silent connect
-    const SteamClientPin& steamClient;  // the library build the silent connect accepts
-    Processes& exits;                   // waiting for a closed client to end
+// What a join takes besides the platform and the game side: where the lobby is, and the build of
+// Steam's client library that the silent connect accepts.
+struct JoinSettings {
+    HttpHost lobbyHost;
+    const SteamClientPin& steamClient;
 };
 
 // Fetches and validates the Entry for `ticket`, checks Dota, the map and the account, and
@@ -59,6 +45,12 @@ struct JoinWorld {
 // forward. A failure before the commit point is reported as "failed" and passes on with its own
 // message (none is reported while the Entry, game files, account and census are checked); from
 // the commit point on, it is reported as "uncertain" and fails with kConnectUncertain.
-bool enter(const JoinWorld& world, const std::string& ticket, ProgressCallback progress);
+// From the platform it uses the clock (the Entry's expiry), the files (Dota root and map files),
+// the windows (Dota's window: closing and raising it), the sleeper (waiting for a launched client
+// and its window), the processes (steam.exe's start, waiting for a closed client to end), the
+// transport and tick clock (the lobby), and the locked files, process environment and module
+// loader (the silent connect).
+bool enter(const Platform& platform, const GameSide& game, const JoinSettings& settings, const std::string& ticket,
+           ProgressCallback progress);
 
 }  // namespace quorvel

@@ -3,10 +3,12 @@
 // the connect request and the release.
 
 #include "launch/steam_client_pin.hpp"
+#include "outside/game_side.hpp"
 #include "outside/steam_registry.hpp"
 #include "platform/files.hpp"
 #include "platform/locked_file.hpp"
 #include "platform/modules.hpp"
+#include "platform/platform.hpp"
 #include "platform/process_environment.hpp"
 
 #include <cstdint>
@@ -38,6 +40,11 @@ struct SteamEngineAccess {
     ProcessEnvironment& environment;  // SteamAppId and SteamGameId
     ModuleLoader& modules;            // loading the library
 };
+
+// The engine's access over the platform and Steam's registry values.
+inline SteamEngineAccess steamEngineAccess(const Platform& platform, const GameSide& game) {
+    return {game.steamRegistry, platform.files, platform.lockedFiles, platform.environment, platform.modules};
+}
 
 // What one silent connect or check holds of Steam's client library; each member is empty (null,
 // 0) until openSteamEngine has acquired it. Not copyable; moving hands everything on. Released by

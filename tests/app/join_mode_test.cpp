@@ -41,7 +41,7 @@ struct JoinWorlds {
         join.answerLobby("context", {{200, join.entry}});
         join.answerLobby("consume", {{200, join.entry}});
     }
-    JoinTaskWorld task() { return {install.system, join.world()}; }
+    JoinTaskWorld task() { return {install.system, join.platform(), join.game(), join.settings()}; }
     void installNewerBuild() {
         const std::string newer = testing::fakeImage(90'000, 'u');
         testing::writeFile(install.versionExe(kNewer), newer);

@@ -4,6 +4,7 @@
 #include "common/command_line.hpp"
 #include "common/text.hpp"
 #include "launch/launch_arguments.hpp"
+#include "launch/steam_engine.hpp"
 #include "support/fake_join_world.hpp"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,9 @@
 #include "common/text.hpp"
 #include "support/fake_files.hpp"
 #include "support/fake_http_transport.hpp"
+#include "support/fake_known_folders.hpp"
+#include "support/fake_named_locks.hpp"
+#include "support/fake_registry.hpp"
 
 #include <algorithm>
 
@@ -195,10 +198,11 @@ struct FakeJoinWorld::Seams {
           windows(world),
           sleeper(world),
           programs(world),
-          lobby{world.lobby, ticks, HttpHost{L"lobby.test", 443}},
-          engine{registry, files, world.steam, world.steam, world.steam},
+          platform{files,       programs,     locks,       userRegistry, world.steam, world.steam, world.steam,
+                   windows,     world.lobby,  world.clock, ticks,        sleeper,     folders,     locations},
+          game{registry, processes},
           pin(world.steam.pin()),
-          join{lobby, world.clock, registry, files, processes, windows, sleeper, programs, engine, pin, programs} {
+          settings{HttpHost{L"lobby.test", 443}, pin} {
         files.onAccess = [&world](const std::string& operation, const std::filesystem::path& path) {
             world.call(operation + " " + path.filename().string());
         };
@@ -211,10 +215,15 @@ struct FakeJoinWorld::Seams {
     CountingSleeper sleeper;
     CountingProcesses programs;
     FakeTickClock ticks;  // never moves: the lobby's deadline is the lobby client's own test
-    LobbyAccess lobby;
-    SteamEngineAccess engine;
+    // What a join never reaches; the platform holds them all the same.
+    FakeNamedLocks locks;
+    FakeRegistry userRegistry;
+    FakeKnownFolders folders;
+    FakeLocations locations;
+    Platform platform;
+    GameSide game;
     SteamClientPin pin;
-    JoinWorld join;
+    JoinSettings settings;
 };
 
 FakeJoinWorld::FakeJoinWorld()
@@ -258,8 +267,16 @@ FakeJoinWorld::FakeJoinWorld()
 
 FakeJoinWorld::~FakeJoinWorld() = default;
 
-const JoinWorld& FakeJoinWorld::world() const {
-    return seams_->join;
+const Platform& FakeJoinWorld::platform() const {
+    return seams_->platform;
+}
+
+const GameSide& FakeJoinWorld::game() const {
+    return seams_->game;
+}
+
+const JoinSettings& FakeJoinWorld::settings() const {
+    return seams_->settings;
 }
 
 bool FakeJoinWorld::acquires(const std::string& event) const {
@@ -320,7 +337,7 @@ JoinOutcome FakeJoinWorld::enter() {
         if (lobby.answers[lobbyPath(endpoint)].empty()) answerLobby(endpoint, {{200, entry}});
     }
     try {
-        return {quorvel::enter(seams_->join, kTicket,
+        return {quorvel::enter(seams_->platform, seams_->game, seams_->settings, kTicket,
                                [this](const std::wstring& text) {
                                    call("show status: " + toNarrow(text));
                                    shown.push_back(text);

@@ -104,8 +104,10 @@ public:
 
     // Runs enter with the Ticket and a progress callback that records the texts.
     JoinOutcome enter();
-    // The world as enter sees it, for callers that run enter themselves.
-    const JoinWorld& world() const;
+    // What enter takes, for callers that run enter themselves.
+    const Platform& platform() const;
+    const GameSide& game() const;
+    const JoinSettings& settings() const;
 
     // Counts one call into the world; fails it when it is the failing one.
     void call(const std::string& name);

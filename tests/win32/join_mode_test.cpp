@@ -421,7 +421,8 @@ TEST(JoinHandOver, ANewerBuildThatCannotStartLeavesTheRunningBuildActive) {
 
     EXPECT_EQ(
         testing::messageOf([&] {
-            runJoinMode({platform, locks, processes, {install, join.world()}}, testing::FakeJoinWorld::kTicket, &link);
+            runJoinMode({platform, locks, processes, {install, join.platform(), join.game(), join.settings()}},
+                        testing::FakeJoinWorld::kTicket, &link);
         }),
         kLaunchFailed);
     const std::filesystem::path runningExe = state.root() / L"versions\\2026092001\\TXQNativeConnector.exe";
