@@ -91,6 +91,7 @@ struct Locations final : quorvel::ProgramLocations {
 };
 struct Key final : quorvel::RegistryKey {
     bool setString(const std::wstring&, const std::wstring&) override { return true; }
+    bool setDword(const std::wstring&, std::uint32_t) override { return true; }
 };
 struct Registry final : quorvel::Registry {
     std::optional<std::wstring> readString(const std::wstring&, const std::wstring&, std::uint32_t) const override {
@@ -100,6 +101,7 @@ struct Registry final : quorvel::Registry {
         return std::nullopt;
     }
     std::unique_ptr<quorvel::RegistryKey> createKey(const std::wstring&) override { return std::make_unique<Key>(); }
+    bool deleteTree(const std::wstring&) override { return true; }
 };
 // Every health check passes at once.
 struct HealthyChild final : quorvel::Process {

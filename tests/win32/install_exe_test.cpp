@@ -18,6 +18,7 @@
 namespace quorvel {
 namespace {
 
+using testing::readUserDword;
 using testing::readUserString;
 
 bool keyExists(const wchar_t* key) {
@@ -71,6 +72,17 @@ TEST_F(InstallExeTest, InstallOnlyFromADownloadFolderInstallsRegistersAndReports
         EXPECT_EQ(readUserString(kProtocolKey, nullptr), L"Quorvel");
         EXPECT_EQ(readUserString(kProtocolKey, L"URL Protocol"), L"");
         EXPECT_EQ(readUserString(kProtocolCommandKey, nullptr), quoteArgument(installed().wstring()) + L" \"%1\"");
+        const std::wstring quoted = quoteArgument(installed().wstring());
+        EXPECT_EQ(readUserString(kUninstallKey, L"DisplayName"), L"Quorvel");
+        EXPECT_EQ(readUserString(kUninstallKey, L"DisplayVersion"), L"2026.920.1.0");
+        EXPECT_EQ(readUserString(kUninstallKey, L"Publisher"), L"Quorvel");
+        EXPECT_EQ(readUserString(kUninstallKey, L"DisplayIcon"), installed().wstring());
+        EXPECT_EQ(readUserString(kUninstallKey, L"InstallLocation"), state.root().wstring());
+        EXPECT_EQ(readUserString(kUninstallKey, L"UninstallString"), quoted + L" --uninstall");
+        EXPECT_EQ(readUserString(kUninstallKey, L"QuietUninstallString"), quoted + L" --uninstall --quiet");
+        EXPECT_EQ(readUserDword(kUninstallKey, L"NoModify"), 1u);
+        EXPECT_EQ(readUserDword(kUninstallKey, L"NoRepair"), 1u);
+        EXPECT_EQ(readUserDword(kUninstallKey, L"EstimatedSize"), (image.size() + 1'023) / 1'024);
         EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"), expectedResultFile());
         EXPECT_FALSE(std::filesystem::exists(state.root() / "update.log"));
     }
