@@ -26,6 +26,9 @@ void ProductModes::inspect() {
 void ProductModes::registerTestProtocol() {
     runRegisterTestProtocol(install_.registry, locations_, desktop_);
 }
+void ProductModes::uninstall(bool quiet, const UninstallHandOff* handOff) {
+    runUninstall(install_, desktop_, quiet, handOff);
+}
 void ProductModes::join(const std::string& ticket, const std::wstring* link) {
     runJoinMode({join_.platform, install_.locks, join_.starter, {install_, join_.world}}, ticket, link);
 }
