@@ -76,6 +76,12 @@ struct MemoryFiles final : quorvel::Files {
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         quorvel::check(moveDurably(from, to), "重命名失败");
     }
+    void removeAll(const std::filesystem::path& path) override {
+        const std::string prefix = path.native() + "/";
+        std::erase_if(files, [&](const auto& entry) {
+            return entry.first == path.native() || entry.first.rfind(prefix, 0) == 0;
+        });
+    }
     void append(const std::filesystem::path& path, std::string_view bytes) override {
         const auto found = files.find(path.native());
         std::string content = found == files.end() ? std::string() : *found->second;
@@ -85,12 +91,15 @@ struct MemoryFiles final : quorvel::Files {
 
 struct Folders final : quorvel::KnownFolders {
     std::optional<std::filesystem::path> localAppData() const override { return kLocalAppData; }
+    std::optional<std::filesystem::path> temporaryFolder() const override { return std::nullopt; }
 };
 struct Locations final : quorvel::ProgramLocations {
     std::filesystem::path modulePath() const override { return kModule; }
+    std::uint32_t processId() const override { return 1; }
 };
 struct Key final : quorvel::RegistryKey {
     bool setString(const std::wstring&, const std::wstring&) override { return true; }
+    bool setDword(const std::wstring&, std::uint32_t) override { return true; }
 };
 struct Registry final : quorvel::Registry {
     std::optional<std::wstring> readString(const std::wstring&, const std::wstring&, std::uint32_t) const override {
@@ -100,6 +109,7 @@ struct Registry final : quorvel::Registry {
         return std::nullopt;
     }
     std::unique_ptr<quorvel::RegistryKey> createKey(const std::wstring&) override { return std::make_unique<Key>(); }
+    bool deleteTree(const std::wstring&) override { return true; }
 };
 // Every health check passes at once.
 struct HealthyChild final : quorvel::Process {

@@ -39,6 +39,9 @@ void ProductModes::inspect() {
 void ProductModes::registerTestProtocol() {
     runRegisterTestProtocol(platform_.registry, platform_.locations, desktop_);
 }
+void ProductModes::uninstall(bool quiet, const UninstallHandOff* handOff) {
+    runUninstall(install_, desktop_, quiet, handOff);
+}
 void ProductModes::join(const std::string& ticket, const std::wstring* link) {
     InstallSystem install = installSystem();
     runJoinMode({joinPlatform_, platform_.locks, platform_.processes,

@@ -26,6 +26,7 @@ public:
     void steamCheck() override;
     void inspect() override;
     void registerTestProtocol() override;
+    void uninstall(bool quiet, const UninstallHandOff* handOff) override;
     void join(const std::string& ticket, const std::wstring* link) override;
 
 private:

@@ -3,6 +3,7 @@
 
 #include "app/desktop.hpp"
 #include "platform/known_folders.hpp"
+#include "update/uninstall.hpp"
 
 #include <string>
 #include <string_view>
@@ -20,18 +21,21 @@ public:
     virtual void steamCheck() = 0;
     virtual void inspect() = 0;
     virtual void registerTestProtocol() = 0;
+    // --uninstall [--quiet]; with `handOff`, the temporary copy's hidden option.
+    virtual void uninstall(bool quiet, const UninstallHandOff* handOff) = 0;
     // `link` is element 1 of the argument list, or null when the program got no argument; the
     // Ticket is then empty.
     virtual void join(const std::string& ticket, const std::wstring* link) = 0;
 };
 
 // Every option and the run mode it selects (element 1 of an argument list of exactly two
-// elements), in the order `run` compares them. A new run mode is one row here and its method in
-// RunModes.
+// elements, or of three when the row names the one further argument it takes), in the order `run`
+// compares them. A new run mode is one row here and its method in RunModes.
 struct RunOption {
     std::wstring_view text;  // matched exactly, letter case included
     void (*start)(RunModes& modes);
     bool reportsToErrorFile;  // a failure goes to "native-check-error.json", never to a message box
+    std::wstring_view then = {};  // when set, element 2, matched exactly, and required
 };
 inline constexpr RunOption kRunOptions[] = {
     {L"--health-check", [](RunModes& modes) { modes.healthCheck(); }, true},
@@ -41,6 +45,8 @@ inline constexpr RunOption kRunOptions[] = {
     {L"--steam-check", [](RunModes& modes) { modes.steamCheck(); }, true},
     {L"--inspect", [](RunModes& modes) { modes.inspect(); }, true},
     {L"--register-test-protocol", [](RunModes& modes) { modes.registerTestProtocol(); }, false},
+    {L"--uninstall", [](RunModes& modes) { modes.uninstall(false, nullptr); }, false},
+    {L"--uninstall", [](RunModes& modes) { modes.uninstall(true, nullptr); }, false, L"--quiet"},
 };
 
 using Arguments = std::vector<std::wstring>;

@@ -96,6 +96,10 @@ void LocalFiles::append(const std::filesystem::path& path, std::string_view byte
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void LocalFiles::removeAll(const std::filesystem::path& path) {
+    std::filesystem::remove_all(path);
+}
+
 void writeFileReplacing(Files& files, const std::filesystem::path& path, std::string_view bytes) {
     if (path.has_parent_path()) files.createDirectories(path.parent_path());
     std::filesystem::path part = path;

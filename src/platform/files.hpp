@@ -58,6 +58,9 @@ public:
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Appends `bytes` in binary, creating the file; a failed write is not reported.
     virtual void append(const std::filesystem::path& path, std::string_view bytes) = 0;
+    // Removes `path` and, for a folder, all it holds; nothing there is no error. A file-system
+    // error propagates, leaving whatever was not removed yet.
+    virtual void removeAll(const std::filesystem::path& path) = 0;
 };
 
 // The real file system. `canonical` is the standard library's on POSIX and the final path of an
@@ -78,6 +81,7 @@ public:
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void append(const std::filesystem::path& path, std::string_view bytes) override;
+    void removeAll(const std::filesystem::path& path) override;
 };
 
 // Stores `bytes` at `path` so that neither a killed process nor a power cut leaves `path` other

@@ -16,6 +16,8 @@ public:
     // Sets the REG_SZ value `name` (empty: the key's default value) to `data`, its terminating NUL
     // counted in the length. False when the write fails.
     virtual bool setString(const std::wstring& name, const std::wstring& data) = 0;
+    // Sets the REG_DWORD value `name` to `data`. False when the write fails.
+    virtual bool setDword(const std::wstring& name, std::uint32_t data) = 0;
 };
 
 class Registry {
@@ -33,6 +35,9 @@ public:
     // Opens or creates `subKey` below HKEY_CURRENT_USER for writing (non-volatile, default
     // security, no class). Null on failure.
     virtual std::unique_ptr<RegistryKey> createKey(const std::wstring& subKey) = 0;
+    // Deletes `subKey` below HKEY_CURRENT_USER with all its subkeys and values. True when it is
+    // gone, also when it was never there; false when the deletion fails.
+    virtual bool deleteTree(const std::wstring& subKey) = 0;
 };
 
 }  // namespace quorvel

@@ -22,6 +22,12 @@ public:
                               size) == ERROR_SUCCESS;
     }
 
+    bool setDword(const std::wstring& name, std::uint32_t data) override {
+        const DWORD value = data;
+        return RegSetValueExW(key_.get(), valueName(name), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                              sizeof(value)) == ERROR_SUCCESS;
+    }
+
 private:
     ScopedRegistryKey key_;
 };
@@ -57,6 +63,13 @@ std::unique_ptr<RegistryKey> Win32Registry::createKey(const std::wstring& subKey
         return nullptr;
     }
     return std::make_unique<Win32RegistryKey>(ScopedRegistryKey(key));
+}
+
+bool Win32Registry::deleteTree(const std::wstring& subKey) {
+    // An empty name would delete everything below HKEY_CURRENT_USER.
+    if (subKey.empty()) return false;
+    const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, subKey.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace quorvel

@@ -43,6 +43,7 @@ void activate(InstallSystem& system, const Release& release) {
     const std::filesystem::path path = versionExecutablePath(system.folders, release.build);
     release.verify(readExecutableFile(system.files, path));
     registerProtocol(system.registry, path);
+    registerUninstallEntry(system.registry, {path, release.build, release.bytes, installRoot(system.folders)});
     writeFileReplacing(system.files, installRoot(system.folders) / kActiveReleaseName, releaseFileText(release));
 }
 

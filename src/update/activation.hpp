@@ -31,8 +31,8 @@ void healthCheck(Processes& processes, const std::filesystem::path& exePath);
 // is already there (which is then verified instead and never rewritten), and health-checks it.
 Release stageRelease(InstallSystem& system, const Release& release, std::string_view image);
 
-// Re-verifies the build's Version executable, points the txqjoin open command at it and rewrites
-// active.json to name it. Runs no health check.
+// Re-verifies the build's Version executable, points the txqjoin open command and the Uninstall
+// entry at it and rewrites active.json to name it. Runs no health check.
 void activate(InstallSystem& system, const Release& release);
 
 // The Release to use after reading `manifest`: a newer one, downloaded once and staged, or

@@ -31,6 +31,29 @@ void registerProtocol(Registry& registry, const std::filesystem::path& exePath) 
     writeProtocolValue(registry, kProtocolCommandKey, L"", protocolCommand(exePath));
 }
 
+std::wstring versionText(std::uint64_t build) {
+    return std::to_wstring(build / 1'000'000) + L"." + std::to_wstring(build / 100 % 10'000) + L"." +
+           std::to_wstring(build % 100) + L".0";
+}
+
+void registerUninstallEntry(Registry& registry, const InstalledBuild& installed) {
+    const std::wstring exe = quoteArgument(installed.exePath.wstring());
+    const std::uintmax_t kibibytes = installed.bytes / 1'024 + (installed.bytes % 1'024 != 0 ? 1 : 0);
+    std::unique_ptr<RegistryKey> key = registry.createKey(kUninstallKey);
+    check(key != nullptr, kKeyFailed);
+    const bool written = key->setString(L"DisplayName", L"Quorvel") &&
+                         key->setString(L"DisplayVersion", versionText(installed.build)) &&
+                         key->setString(L"Publisher", L"Quorvel") &&
+                         key->setString(L"DisplayIcon", installed.exePath.wstring()) &&
+                         key->setString(L"InstallLocation", installed.installRoot.wstring()) &&
+                         key->setString(L"UninstallString", exe + L" --uninstall") &&
+                         key->setString(L"QuietUninstallString", exe + L" --uninstall --quiet") &&
+                         key->setDword(L"NoModify", 1) && key->setDword(L"NoRepair", 1) &&
+                         key->setDword(L"EstimatedSize", static_cast<std::uint32_t>(kibibytes));
+    key.reset();
+    check(written, kValueFailed);
+}
+
 void registerTestProtocol(Registry& registry, const ProgramLocations& locations) {
     {
         const std::unique_ptr<RegistryKey> key = registry.createKey(kTestProtocolKey);

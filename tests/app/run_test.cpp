@@ -29,6 +29,11 @@ struct RecordingModes final : RunModes {
     void steamCheck() override { record("steam-check"); }
     void inspect() override { record("inspect"); }
     void registerTestProtocol() override { record("register-test-protocol"); }
+    void uninstall(bool quiet, const UninstallHandOff* handOff) override {
+        std::string call = quiet ? "uninstall-quiet" : "uninstall";
+        if (handOff) call += ":" + std::to_string(handOff->pid) + ":" + toNarrow(handOff->installRoot.wstring());
+        record(call);
+    }
     void join(const std::string& ticket, const std::wstring* link) override {
         record("join:" + ticket + (link ? ":" + toNarrow(*link) : ":(none)"));
     }
@@ -51,6 +56,12 @@ TEST(Run, SelectsOneModeFromElementOne) {
         {{kProgram, L"--steam-check"}, "steam-check"},
         {{kProgram, L"--inspect"}, "inspect"},
         {{kProgram, L"--register-test-protocol"}, "register-test-protocol"},
+        {{kProgram, L"--uninstall"}, "uninstall"},
+        {{kProgram, L"--uninstall", L"--quiet"}, "uninstall-quiet"},
+        {{kProgram, L"--uninstall-hand-off", L"4294967295", L"C:\\U\\TXQConnectorNative"},
+         "uninstall:4294967295:C:\\U\\TXQConnectorNative"},
+        {{kProgram, L"--uninstall-hand-off", L"17", L"C:\\U\\TXQConnectorNative", L"--quiet"},
+         "uninstall-quiet:17:C:\\U\\TXQConnectorNative"},
         {{kProgram, kRunLink}, "join:" + kTicket + ":" + toNarrow(kRunLink)},
         {{kProgram}, "join::(none)"},
     };
@@ -77,12 +88,37 @@ TEST(Run, OptionsAreExactAndOnlyAlone) {
 
     const Arguments tooMany[] = {
         {kProgram, L"--health-check", L"--inspect"},
+        {kProgram, L"--health-check", L"--quiet"},
+        {kProgram, L"--uninstall", L"--QUIET"},
+        {kProgram, L"--uninstall", L"--quiet", L"--quiet"},
+        {kProgram, L"--quiet", L"--uninstall"},
         {kProgram, kRunLink, kRunLink},
         {kProgram, L"", L"", L""},
     };
     for (const Arguments& args : tooMany) {
         RecordingModes modes;
         EXPECT_EQ(testing::messageOf([&] { run(args, modes); }), "只接受一个大厅连接链接");
+        EXPECT_TRUE(modes.calls.empty());
+    }
+}
+
+TEST(Run, TheHandOffTakesOnlyAStrictProcessIdAndARoot) {
+    const Arguments refused[] = {
+        {kProgram, L"--uninstall-hand-off"},
+        {kProgram, L"--uninstall-hand-off", L"17"},
+        {kProgram, L"--uninstall-hand-off", L"0", L"C:\\r"},
+        {kProgram, L"--uninstall-hand-off", L"-17", L"C:\\r"},
+        {kProgram, L"--uninstall-hand-off", L"+17", L"C:\\r"},
+        {kProgram, L"--uninstall-hand-off", L" 17", L"C:\\r"},
+        {kProgram, L"--uninstall-hand-off", L"4294967296", L"C:\\r"},
+        {kProgram, L"--uninstall-hand-off", L"99999999999", L"C:\\r"},
+        {kProgram, L"--uninstall-hand-off", L"17", L""},
+        {kProgram, L"--uninstall-hand-off", L"17", L"C:\\r", L"--loud"},
+        {kProgram, L"--uninstall-hand-off", L"17", L"C:\\r", L"--quiet", L"x"},
+    };
+    for (const Arguments& args : refused) {
+        RecordingModes modes;
+        EXPECT_EQ(testing::messageOf([&] { run(args, modes); }), "卸载参数无效") << args.size();
         EXPECT_TRUE(modes.calls.empty());
     }
 }
@@ -123,12 +159,15 @@ TEST_F(RunProgramTest, OtherFailuresShowAMessageBox) {
     EXPECT_EQ(runProgram({kProgram, L"txqjoin://bad"}, modes, locations, desktop), 1);
     EXPECT_EQ(runProgram({kProgram, L"--health-check", L"x"}, modes, locations, desktop), 1);
     EXPECT_EQ(runProgram({kProgram, L"--Inspect"}, modes, locations, desktop), 1);
+    EXPECT_EQ(runProgram({kProgram, L"--uninstall", L"--quiet"}, modes, locations, desktop), 1);
+    EXPECT_EQ(runProgram({kProgram, L"--uninstall-hand-off", L"1", L"C:\\r"}, modes, locations, desktop), 1);
     const std::vector<std::wstring> expected = {
         toWide("无法注册测试协议"), toWide("连接链接无效，请使用大厅生成的链接"), toWide("只接受一个大厅连接链接"),
-        toWide("连接链接无效，请使用大厅生成的链接")};
+        toWide("连接链接无效，请使用大厅生成的链接"), toWide("无法注册测试协议"), toWide("无法注册测试协议")};
     EXPECT_EQ(desktop.errors, expected);
     EXPECT_FALSE(std::filesystem::exists(errorFile()));
-    EXPECT_EQ(modes.calls, std::vector<std::string>{"register-test-protocol"});
+    EXPECT_EQ(modes.calls,
+              (std::vector<std::string>{"register-test-protocol", "uninstall-quiet", "uninstall:1:C:\\r"}));
 }
 
 TEST_F(RunProgramTest, LibraryErrorsAreReportedLikeTheSharedError) {

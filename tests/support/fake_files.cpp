@@ -123,6 +123,26 @@ void FakeFiles::append(const std::filesystem::path& path, std::string_view bytes
     real_.append(path, bytes);
 }
 
+void FakeFiles::removeAll(const std::filesystem::path& path) {
+    if (!begin("removeAll", path)) {
+        std::vector<std::filesystem::path> files;
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+                if (entry.is_regular_file()) files.push_back(entry.path());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        for (std::size_t i = 0; i < files.size(); i += 2) std::filesystem::remove(files[i]);
+        throw WorldStopped();
+    }
+    if (refused(path) || (readOnlyFolder && path == *readOnlyFolder)) {
+        throw std::filesystem::filesystem_error("cannot remove", path,
+                                                std::make_error_code(std::errc::permission_denied));
+    }
+    real_.removeAll(path);
+}
+
 std::uintmax_t FakeFiles::cutPower() {
     std::uintmax_t zeroed = 0;
     for (const auto& [path, offset] : unflushedFrom_) {

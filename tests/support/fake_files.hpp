@@ -54,6 +54,9 @@ public:
     bool moveDurably(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void append(const std::filesystem::path& path, std::string_view bytes) override;
+    // Refused by the budget, it removes every other file below `path` (in path order) first, as a
+    // removal killed half-way leaves a folder; a folder below the read-only folder cannot be removed.
+    void removeAll(const std::filesystem::path& path) override;
 
     // What a power cut leaves: every byte written (wholly or appended) and not flushed since reads
     // back as a zero, and the file keeps its size, as NTFS keeps a file's size, which is metadata,

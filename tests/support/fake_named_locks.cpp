@@ -26,7 +26,7 @@ LockAttempt FakeNamedLocks::tryLock(const std::wstring& name, std::uint32_t time
     record(L"create " + name);
     if (createFails) return LockRefusal::cannotCreate;
     record(L"wait " + std::to_wstring(timeoutMs));
-    if (state == LockState::free || state == LockState::abandoned) {
+    if (!busyNames.count(name) && (state == LockState::free || state == LockState::abandoned)) {
         return HeldLock(std::make_unique<FakeHolding>(*this));
     }
     record(L"close");

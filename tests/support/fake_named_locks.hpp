@@ -4,6 +4,7 @@
 #include "platform/named_lock.hpp"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ enum class LockState {
 struct FakeNamedLocks final : NamedLocks {
     bool createFails = false;  // the mutex cannot be created or opened
     LockState state = LockState::free;
+    std::set<std::wstring> busyNames;  // held elsewhere whatever `state` says
     // "create NAME", "wait MS", then "close" for a refused lock, "release" and "close" when the
     // held lock is destroyed.
     std::vector<std::wstring> events;

@@ -22,6 +22,15 @@ public:
         return true;
     }
 
+    bool setDword(const std::wstring& name, std::uint32_t data) override {
+        if (registry_.beforeEachWrite) registry_.beforeEachWrite();
+        registry_.events.push_back(L"set " + key_ + L"|" + name);
+        if (registry_.refusedValues.count({key_, name})) return false;
+        registry_.dwords[key_][name] = data;
+        registry_.values[key_].erase(name);
+        return true;
+    }
+
 private:
     FakeRegistry& registry_;
     std::wstring key_;
@@ -57,6 +66,18 @@ std::unique_ptr<RegistryKey> FakeRegistry::createKey(const std::wstring& subKey)
     events.push_back(L"create " + subKey);
     if (refusedKeys.count(subKey)) return nullptr;
     return std::make_unique<FakeRegistryKey>(*this, subKey);
+}
+
+bool FakeRegistry::deleteTree(const std::wstring& subKey) {
+    if (beforeEachWrite) beforeEachWrite();
+    events.push_back(L"delete " + subKey);
+    if (subKey.empty() || refusedDeletes.count(subKey)) return false;
+    const auto below = [&](const std::wstring& key) {
+        return key == subKey || key.rfind(subKey + L"\\", 0) == 0;
+    };
+    std::erase_if(values, [&](const auto& entry) { return below(entry.first); });
+    std::erase_if(dwords, [&](const auto& entry) { return below(entry.first); });
+    return true;
 }
 
 }  // namespace quorvel::testing

@@ -20,14 +20,16 @@ public:
                                            std::uint32_t maxBytes) const override;
     std::optional<std::uint32_t> readDword(const std::wstring& subKey, const std::wstring& name) const override;
     std::unique_ptr<RegistryKey> createKey(const std::wstring& subKey) override;
+    bool deleteTree(const std::wstring& subKey) override;
 
     std::map<std::wstring, std::map<std::wstring, std::wstring>> values;    // REG_SZ values
     std::map<std::wstring, std::map<std::wstring, std::uint32_t>> dwords;  // REG_DWORD values
     std::set<std::wstring> refusedKeys;                                    // createKey fails for these
-    std::set<std::pair<std::wstring, std::wstring>> refusedValues;         // setString fails for these (key, name)
-    std::vector<std::wstring> events;                                      // "create K", "set K|N", "close K" in order
+    std::set<std::pair<std::wstring, std::wstring>> refusedValues;         // setString/setDword fail for these
+    std::set<std::wstring> refusedDeletes;                                 // deleteTree fails for these
+    std::vector<std::wstring> events;  // "create K", "set K|N", "close K", "delete K" in order
     int openKeys = 0;
-    // Runs before each createKey and setString; it may throw to stop the world there.
+    // Runs before each createKey, setString, setDword and deleteTree; it may throw to stop the world there.
     std::function<void()> beforeEachWrite;
 };
 

@@ -11,9 +11,31 @@ namespace {
 
 constexpr const wchar_t* kKeys[] = {kProtocolKey, kProtocolCommandKey, kTestProtocolKey, kTestProtocolCommandKey};
 
+// Where the Uninstall entry found at the start waits for the end.
+std::wstring savedEntryKey() {
+    return std::wstring(kUninstallKey) + L".saved-" + std::to_wstring(GetCurrentProcessId());
+}
+
+// Copies the key `from` with all it holds to `to` (replacing it); false when `from` is absent.
+bool copyKey(const std::wstring& from, const std::wstring& to) {
+    HKEY source = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS) return false;
+    RegDeleteTreeW(HKEY_CURRENT_USER, to.c_str());
+    HKEY target = nullptr;
+    bool copied = false;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr) ==
+        ERROR_SUCCESS) {
+        copied = RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
+        RegCloseKey(target);
+    }
+    RegCloseKey(source);
+    return copied;
+}
+
 void clearKeys() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kProtocolKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestProtocolKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
 }
 
 }  // namespace
@@ -27,6 +49,15 @@ std::optional<std::wstring> readUserString(const wchar_t* key, const wchar_t* na
     return std::wstring(buffer.data());
 }
 
+std::optional<std::uint32_t> readUserDword(const wchar_t* key, const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 PrefixInstallState::PrefixInstallState() : root_(installRoot(Win32KnownFolders())) {
     saved_ = root_;
     saved_ += L".saved-" + std::to_wstring(GetCurrentProcessId());
@@ -36,6 +67,7 @@ PrefixInstallState::PrefixInstallState() : root_(installRoot(Win32KnownFolders()
             values_.push_back({key, name, readUserString(key, name)});
         }
     }
+    entrySaved_ = copyKey(kUninstallKey, savedEntryKey());
     clearKeys();
 }
 
@@ -55,6 +87,7 @@ PrefixInstallState::~PrefixInstallState() {
                        static_cast<DWORD>((saved.value->size() + 1) * sizeof(wchar_t)));
         RegCloseKey(raw);
     }
+    if (entrySaved_ && copyKey(savedEntryKey(), kUninstallKey)) RegDeleteTreeW(HKEY_CURRENT_USER, savedEntryKey().c_str());
 }
 
 }  // namespace quorvel::testing

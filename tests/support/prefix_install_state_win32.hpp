@@ -1,7 +1,8 @@
 #pragma once
-// PrefixInstallState: the prefix's install root and protocol keys moved aside for one test and put
-// back after it. Only under an OutsideWorldLock.
+// PrefixInstallState: the prefix's install root, protocol keys and Uninstall entry moved aside for
+// one test and put back after it. Only under an OutsideWorldLock.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,7 +10,8 @@
 
 namespace quorvel::testing {
 
-// Moves the prefix's install root and both protocols' keys out of the way, and back at the end.
+// Moves the prefix's install root, both protocols' keys and the Uninstall entry out of the way, and
+// back at the end.
 class PrefixInstallState {
 public:
     PrefixInstallState();
@@ -29,9 +31,12 @@ private:
     std::filesystem::path root_;
     std::filesystem::path saved_;
     std::vector<Saved> values_;
+    bool entrySaved_ = false;
 };
 
 // A string value under HKEY_CURRENT_USER; nothing when it cannot be read.
 std::optional<std::wstring> readUserString(const wchar_t* key, const wchar_t* name);
+// A REG_DWORD value under HKEY_CURRENT_USER; nothing when it cannot be read.
+std::optional<std::uint32_t> readUserDword(const wchar_t* key, const wchar_t* name);
 
 }  // namespace quorvel::testing

@@ -95,6 +95,19 @@ TEST_F(Staging, ActivateRegistersTheVersionExecutableAndWritesActiveJson) {
     activate(world.system, release);
     EXPECT_EQ(world.registry.values[kProtocolCommandKey][L""],
               L"\"" + world.versionExe(2026092002).wstring() + L"\" \"%1\"");
+    const std::wstring exe = L"\"" + world.versionExe(2026092002).wstring() + L"\"";
+    EXPECT_EQ(world.registry.values[kUninstallKey], (std::map<std::wstring, std::wstring>{
+                                                        {L"DisplayName", L"Quorvel"},
+                                                        {L"DisplayVersion", L"2026.920.2.0"},
+                                                        {L"Publisher", L"Quorvel"},
+                                                        {L"DisplayIcon", world.versionExe(2026092002).wstring()},
+                                                        {L"InstallLocation", world.root().wstring()},
+                                                        {L"UninstallString", exe + L" --uninstall"},
+                                                        {L"QuietUninstallString", exe + L" --uninstall --quiet"},
+                                                    }));
+    EXPECT_EQ(world.registry.dwords[kUninstallKey],
+              (std::map<std::wstring, std::uint32_t>{{L"NoModify", 1}, {L"NoRepair", 1}, {L"EstimatedSize", 69}}));
+    EXPECT_EQ(world.registry.openKeys, 0);
     EXPECT_EQ(testing::readFile(world.root() / "active.json"),
               "{\n  \"build\": 2026092002,\n  \"bytes\": 70000,\n  \"platform\": \"windows-x64\",\n  \"schema\": 1,\n"
               "  \"sha256\": \"" +

@@ -45,6 +45,57 @@ TEST_F(Registration, StopsAtTheFirstFailureAndKeepsWhatWasWritten) {
     EXPECT_EQ(second.openKeys, 0);
 }
 
+TEST(VersionText, MatchesTheVersionResourceOfTheBuild) {
+    const struct {
+        std::uint64_t build;
+        const wchar_t* text;
+    } cases[] = {
+        {2026092001, L"2026.920.1.0"},
+        {2026123199, L"2026.1231.99.0"},
+        {2027010100, L"2027.101.0.0"},
+        {9999999999, L"9999.9999.99.0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(versionText(c.build), c.text) << c.build;
+}
+
+TEST_F(Registration, TheUninstallEntryDescribesTheBuildInOneKey) {
+    const std::filesystem::path root = std::filesystem::path(L"C:\\Users\\player one\\AppData\\Local") / L"TXQ";
+    registerUninstallEntry(registry, {exe, 2026092001, 70'000, root});
+    const std::wstring quoted = L"\"" + exe.wstring() + L"\"";
+    EXPECT_EQ(registry.values[kUninstallKey], (std::map<std::wstring, std::wstring>{
+                                                  {L"DisplayName", L"Quorvel"},
+                                                  {L"DisplayVersion", L"2026.920.1.0"},
+                                                  {L"Publisher", L"Quorvel"},
+                                                  {L"DisplayIcon", exe.wstring()},
+                                                  {L"InstallLocation", root.wstring()},
+                                                  {L"UninstallString", quoted + L" --uninstall"},
+                                                  {L"QuietUninstallString", quoted + L" --uninstall --quiet"},
+                                              }));
+    // 70,000 bytes are 68.4 KiB: rounded up.
+    EXPECT_EQ(registry.dwords[kUninstallKey],
+              (std::map<std::wstring, std::uint32_t>{{L"NoModify", 1}, {L"NoRepair", 1}, {L"EstimatedSize", 69}}));
+    EXPECT_EQ(registry.events.front(), std::wstring(L"create ") + kUninstallKey);
+    EXPECT_EQ(registry.events.back(), std::wstring(L"close ") + kUninstallKey);
+    EXPECT_EQ(registry.openKeys, 0);
+
+    testing::FakeRegistry exact;
+    registerUninstallEntry(exact, {exe, 2026092001, 2'048, root});
+    EXPECT_EQ(exact.dwords[kUninstallKey][L"EstimatedSize"], 2u);
+}
+
+TEST_F(Registration, AFailedUninstallValueStopsTheEntryAfterClosingItsKey) {
+    registry.refusedValues.insert({kUninstallKey, L"NoRepair"});
+    EXPECT_EQ(messageOf([&] { registerUninstallEntry(registry, {exe, 2026092001, 1, "C:\\r"}); }),
+              "无法保存启动助手注册信息");
+    EXPECT_EQ(registry.events.back(), std::wstring(L"close ") + kUninstallKey);
+    EXPECT_EQ(registry.dwords[kUninstallKey].count(L"EstimatedSize"), 0u);  // nothing after the failure
+
+    testing::FakeRegistry refused;
+    refused.refusedKeys.insert(kUninstallKey);
+    EXPECT_EQ(messageOf([&] { registerUninstallEntry(refused, {exe, 2026092001, 1, "C:\\r"}); }),
+              "无法注册启动助手");
+}
+
 TEST_F(Registration, TestProtocolPointsAtTheRunningProgramAndLeavesTxqjoinAlone) {
     testing::FakeLocations locations;
     locations.module = std::filesystem::path(L"D:\\downloads\\a b") / L"TXQNativeConnector.exe";

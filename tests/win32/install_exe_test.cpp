@@ -18,6 +18,7 @@
 namespace quorvel {
 namespace {
 
+using testing::readUserDword;
 using testing::readUserString;
 
 bool keyExists(const wchar_t* key) {
@@ -71,6 +72,17 @@ TEST_F(InstallExeTest, InstallOnlyFromADownloadFolderInstallsRegistersAndReports
         EXPECT_EQ(readUserString(kProtocolKey, nullptr), L"Quorvel");
         EXPECT_EQ(readUserString(kProtocolKey, L"URL Protocol"), L"");
         EXPECT_EQ(readUserString(kProtocolCommandKey, nullptr), quoteArgument(installed().wstring()) + L" \"%1\"");
+        const std::wstring quoted = quoteArgument(installed().wstring());
+        EXPECT_EQ(readUserString(kUninstallKey, L"DisplayName"), L"Quorvel");
+        EXPECT_EQ(readUserString(kUninstallKey, L"DisplayVersion"), L"2026.920.1.0");
+        EXPECT_EQ(readUserString(kUninstallKey, L"Publisher"), L"Quorvel");
+        EXPECT_EQ(readUserString(kUninstallKey, L"DisplayIcon"), installed().wstring());
+        EXPECT_EQ(readUserString(kUninstallKey, L"InstallLocation"), state.root().wstring());
+        EXPECT_EQ(readUserString(kUninstallKey, L"UninstallString"), quoted + L" --uninstall");
+        EXPECT_EQ(readUserString(kUninstallKey, L"QuietUninstallString"), quoted + L" --uninstall --quiet");
+        EXPECT_EQ(readUserDword(kUninstallKey, L"NoModify"), 1u);
+        EXPECT_EQ(readUserDword(kUninstallKey, L"NoRepair"), 1u);
+        EXPECT_EQ(readUserDword(kUninstallKey, L"EstimatedSize"), (image.size() + 1'023) / 1'024);
         EXPECT_EQ(testing::readFile(exe.parent_path() / "native-install-result.json"), expectedResultFile());
         EXPECT_FALSE(std::filesystem::exists(state.root() / "update.log"));
     }
@@ -126,6 +138,44 @@ TEST_F(InstallExeTest, ASecondProcessGivesUpAfterWaitingForTheInstallLock) {
     const auto report = nlohmann::json::parse(testing::readFile(exe.parent_path() / "native-check-error.json"));
     EXPECT_EQ(report.at("error"), "另一个助手正在更新，请稍后重试");
     EXPECT_FALSE(std::filesystem::exists(state.root()));
+}
+
+TEST_F(InstallExeTest, UninstallFromTheVersionExecutableRemovesEverythingOfOursAndInstallsAgain) {
+    ASSERT_EQ(start(L"--install-only").exitCode, 0u) << errorReport();
+    const std::filesystem::path steam = state.root().parent_path() / L"Steam-uninstall-test" / "steam.exe";
+    testing::writeFile(steam, "steam");
+    const testing::ChildOutcome outcome = testing::runChild(installed(), L"--uninstall --quiet", dir.path(), 60'000);
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_TRUE(outcome.boxes.empty());
+    // The temporary copy removes the folder once the Version executable has ended.
+    for (int i = 0; i < 300 && std::filesystem::exists(state.root()); ++i) Sleep(100);
+    EXPECT_FALSE(std::filesystem::exists(state.root()));
+    EXPECT_FALSE(keyExists(kProtocolKey));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_EQ(testing::readFile(steam), "steam");
+    std::filesystem::remove_all(steam.parent_path());
+
+    ASSERT_EQ(start(L"--install-only").exitCode, 0u) << errorReport();
+    EXPECT_EQ(testing::readFile(installed()), image);
+    EXPECT_EQ(readUserString(kUninstallKey, L"DisplayName"), L"Quorvel");
+}
+
+TEST_F(InstallExeTest, UninstallRefusesWhileTheJoinLockIsHeldAndRemovesNothing) {
+    ASSERT_EQ(start(L"--install-only").exitCode, 0u) << errorReport();
+    const ScopedKernelHandle held(CreateMutexW(nullptr, TRUE, L"Local\\TXQWebEntry"));
+    ASSERT_TRUE(held);
+    const testing::ChildOutcome outcome = start(L"--uninstall");
+    ReleaseMutex(held.get());
+    ASSERT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(testing::readFile(installed()), image);
+    EXPECT_TRUE(keyExists(kProtocolKey));
+    EXPECT_EQ(readUserString(kUninstallKey, L"DisplayName"), L"Quorvel");
+    if (testing::haveDisplay()) {
+        ASSERT_EQ(outcome.boxes.size(), 1u);
+        EXPECT_EQ(outcome.boxes[0].text, L"另一个连接任务或更新正在进行，请稍后再卸载");
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -61,6 +62,40 @@ TEST(InstallRegistry, ProtocolValuesReadBackExactly) {
     expectString(kTestProtocolKey, L"URL Protocol", L"");
     expectString(kTestProtocolCommandKey, L"", L"\"" + locations.modulePath().wstring() + L"\" \"%1\"");
     expectString(kProtocolCommandKey, L"", L"\"" + exe.wstring() + L"\" \"%1\"");
+}
+
+TEST(InstallRegistry, TheUninstallEntryReadsBackExactlyAndDeleteTreeRemovesItWhole) {
+    testing::RegistrySandbox sandbox(testing::RegistrySandbox::Keys::persistent);
+    Win32Registry registry;
+    const std::filesystem::path root = L"C:\\users\\玩家 1\\AppData\\Local\\TXQConnectorNative";
+    const std::filesystem::path exe = root / L"versions" / L"2026092001" / L"TXQNativeConnector.exe";
+    registerUninstallEntry(registry, {exe, 2026092001, 1'025, root});
+    const std::wstring quoted = L"\"" + exe.wstring() + L"\"";
+    expectString(kUninstallKey, L"DisplayName", L"Quorvel");
+    expectString(kUninstallKey, L"DisplayVersion", L"2026.920.1.0");
+    expectString(kUninstallKey, L"Publisher", L"Quorvel");
+    expectString(kUninstallKey, L"DisplayIcon", exe.wstring());
+    expectString(kUninstallKey, L"InstallLocation", root.wstring());
+    expectString(kUninstallKey, L"UninstallString", quoted + L" --uninstall");
+    expectString(kUninstallKey, L"QuietUninstallString", quoted + L" --uninstall --quiet");
+    for (const auto& [name, expected] : {std::pair<const wchar_t*, DWORD>{L"NoModify", 1}, {L"NoRepair", 1},
+                                         {L"EstimatedSize", 2}}) {
+        SCOPED_TRACE(name);
+        const std::optional<ReadValue> value = readValue(kUninstallKey, name);
+        ASSERT_TRUE(value.has_value());
+        EXPECT_EQ(value->type, static_cast<DWORD>(REG_DWORD));
+        const auto* begin = reinterpret_cast<const BYTE*>(&expected);
+        EXPECT_EQ(value->data, std::vector<BYTE>(begin, begin + sizeof(DWORD)));
+    }
+
+    registerProtocol(registry, exe);
+    EXPECT_TRUE(registry.deleteTree(kProtocolKey));
+    EXPECT_FALSE(readValue(kProtocolKey, L"").has_value());
+    EXPECT_FALSE(readValue(kProtocolCommandKey, L"").has_value());
+    EXPECT_TRUE(registry.deleteTree(kProtocolKey));  // already gone
+    EXPECT_TRUE(registry.deleteTree(kUninstallKey));
+    EXPECT_FALSE(readValue(kUninstallKey, L"DisplayName").has_value());
+    EXPECT_FALSE(registry.deleteTree(L""));
 }
 
 TEST(InstallRegistry, AKeyThatCannotBeCreatedStopsRegistration) {

@@ -48,6 +48,7 @@ struct PrivateRegistry final : Registry {
     std::unique_ptr<RegistryKey> createKey(const std::wstring& subKey) override {
         return real.createKey(prefix + L"\\" + subKey);
     }
+    bool deleteTree(const std::wstring& subKey) override { return real.deleteTree(prefix + L"\\" + subKey); }
     std::wstring commandValue() const {
         std::vector<wchar_t> buffer(4'096);
         DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
