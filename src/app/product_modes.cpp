@@ -40,7 +40,8 @@ void ProductModes::registerTestProtocol() {
     runRegisterTestProtocol(platform_.registry, platform_.locations, desktop_);
 }
 void ProductModes::uninstall(bool quiet, const UninstallHandOff* handOff) {
-    runUninstall(install_, desktop_, quiet, handOff);
+    InstallSystem install = installSystem();
+    runUninstall(install, desktop_, quiet, handOff);
 }
 void ProductModes::join(const std::string& ticket, const std::wstring* link) {
     InstallSystem install = installSystem();
